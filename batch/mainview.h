@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// Colours are 24-bit numbers laid out as 0x00BBGGRR (red in the low byte).
+namespace colours {
+inline constexpr quint32 ReadyLit = 65280;     // green
+inline constexpr quint32 ReadyDim = 32768;     // dark green
+inline constexpr quint32 WaitLit = 33023;      // orange
+inline constexpr quint32 WaitDim = 16576;      // brown
+inline constexpr quint32 RecordLit = 255;      // red
+inline constexpr quint32 RecordDim = 128;      // dark red
+inline constexpr quint32 TextWorking = 192;    // dark red: a file in work, a stop notice
+inline constexpr quint32 TextIdle = 32768;     // dark green: idle and "Done!"
+} // namespace colours
+
+// The three status lamps, by the names of their shapes.
+enum class Lamp { shpReady, shpWait, shpRecord };
+
+// Which of the four preset buttons read on.
+struct PresetButtons {
+    bool opt128 = false;
+    bool optVar = false;
+    bool Opt256 = false;
+    bool optCustom = false;
+};
+
+// The main-window operations that the batch drives. The window implements them
+// control by control; the tests implement them with a recorder.
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual void setCaption(const QString &caption) = 0;
+    virtual void setLampColour(Lamp lamp, quint32 colour) = 0;
+
+    // lblActivity, the status line.
+    virtual void setActivityText(const QString &text) = 0;
+    virtual void setActivityColour(quint32 colour) = 0;
+    // lblFile2, the progress line.
+    virtual void setProgressText(const QString &text) = 0;
+    virtual void setProgressColour(quint32 colour) = 0;
+
+    virtual void setEncodeEnabled(bool enabled) = 0;
+    virtual void setCancelEnabled(bool enabled) = 0;
+
+    // lstWavefiles. Rows are 0-based; selecting -1 clears the selection.
+    virtual int rowCount() const = 0;
+    virtual void selectRow(int row) = 0;
+    virtual QString selectedRowText() const = 0;
+
+    virtual QString outPathText() const = 0;   // txtOutPath
+    virtual QString customText() const = 0;    // txtCustom
+    virtual PresetButtons presetButtons() const = 0;
+
+    // A modal box with one OK button; returns when the user closes it. Without a
+    // title the application's title stands in the title bar.
+    virtual void messageBox(const QString &text, const std::optional<QString> &title) = 0;
+};

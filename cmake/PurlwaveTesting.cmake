@@ -1,0 +1,18 @@
+# purlwave_add_test(<name> SOURCES <files...> LIBS <targets...>)
+#
+# One Qt Test executable registered with CTest. Every test runs on the offscreen
+# platform, so no display is needed, and knows where the test-only stand-in
+# encoder and the build's binaries are.
+function(purlwave_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  qt_add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test purlwave_testsupport ${ARG_LIBS})
+  add_dependencies(${name} standin_encoder)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12. Quick when all is
+# there: apt is asked only for packages that are missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  lame            # the encoder the program drives, and the tests run for real
+  fp-utils        # chmcmd compiles the help file
+  libchm-bin      # the tests read the compiled help file back
+  fonts-dejavu-core fonts-liberation
+  xvfb xauth      # the screenshot script shows the real window off screen
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,44 @@
+#include "ui/messagebox.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QMessageBox>
+
+namespace ui {
+
+namespace {
+MessageBox::Handler &handler()
+{
+    static MessageBox::Handler h;
+    return h;
+}
+} // namespace
+
+QString MessageBox::effectiveTitle(const std::optional<QString> &title)
+{
+    return title ? *title : QCoreApplication::applicationName();
+}
+
+void MessageBox::information(QWidget *parent, const QString &text, const std::optional<QString> &title)
+{
+    const QString shownTitle = effectiveTitle(title);
+    if (handler()) {
+        handler()(text, shownTitle);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, shownTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void MessageBox::setHandler(Handler h) { handler() = std::move(h); }
+
+RecordedMessageBoxes::RecordedMessageBoxes()
+{
+    MessageBox::setHandler([this](const QString &text, const QString &title) {
+        boxes.append({text, title});
+    });
+}
+
+RecordedMessageBoxes::~RecordedMessageBoxes() { MessageBox::setHandler({}); }
+
+} // namespace ui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace ui {
+
+// Modal message boxes with one OK button. Tests install a handler, so that no
+// test ever waits on a box: the handler is told what would have been shown.
+class MessageBox {
+public:
+    // Without a title the application's name stands in the title bar.
+    static void information(QWidget *parent, const QString &text,
+                            const std::optional<QString> &title = std::nullopt);
+
+    // The title a box with this title argument shows.
+    static QString effectiveTitle(const std::optional<QString> &title);
+
+    using Handler = std::function<void(const QString &text, const QString &title)>;
+    // While set, boxes go to the handler instead of the screen.
+    static void setHandler(Handler handler);
+};
+
+// Installs a handler for the lifetime of a scope, and records every box.
+class RecordedMessageBoxes {
+public:
+    struct Box {
+        QString text;
+        QString title;
+    };
+    RecordedMessageBoxes();
+    ~RecordedMessageBoxes();
+    RecordedMessageBoxes(const RecordedMessageBoxes &) = delete;
+    RecordedMessageBoxes &operator=(const RecordedMessageBoxes &) = delete;
+
+    QList<Box> boxes;
+};
+
+} // namespace ui

@@ -1,0 +1,5 @@
+#include "ui/moddrag.h"
+
+namespace ui {
+void Main() {}
+} // namespace ui
