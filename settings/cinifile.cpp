@@ -1,1 +1,39 @@
-// filled in by its owner
+#include "settings/cinifile.h"
+
+#include "platform/profile.h"
+
+namespace {
+// A read gives back at most one byte less than this.
+constexpr int kReadBufferSize = 100;
+constexpr QChar kSeparator = u'/';
+} // namespace
+
+void Cinifile::CreateIni(const QString &strDrv, const QString &strDir)
+{
+    m_path = MakePath(strDrv, strDir);
+}
+
+bool Cinifile::WriteFile(const QString &strSection, const QString &strKey, const QString &strValue)
+{
+    return platform::WritePrivateProfileString(strSection, strKey, strValue, m_path);
+}
+
+QString Cinifile::GetFile(const QString &strSection, const QString &strKey) const
+{
+    return platform::GetPrivateProfileString(strSection, strKey, QString(), kReadBufferSize,
+                                             m_path);
+}
+
+void Cinifile::setInifile(const QString &New_IniPath) { m_path = New_IniPath; }
+
+QString Cinifile::inifile() const { return m_path; }
+
+// Exactly one separator between the parts, also when either part is empty.
+QString Cinifile::MakePath(QString strDrv, QString strDir)
+{
+    while (strDrv.endsWith(kSeparator))
+        strDrv.chop(1);
+    while (strDir.startsWith(kSeparator))
+        strDir.remove(0, 1);
+    return strDrv + kSeparator + strDir;
+}
