@@ -1,1 +1,132 @@
-// filled in by its owner
+#include "batch/commandline.h"
+
+namespace {
+
+const QChar kSeparator = QLatin1Char('/');
+const QLatin1String kWav("WAV");
+
+// The last three characters; a shorter text is taken whole.
+QString lastThreeUpper(const QString &text) { return text.right(3).toUpper(); }
+
+Mp3Naming refuse(Mp3NameRefusal::Reason reason, const QString &characters, const QString &message)
+{
+    Mp3Naming result;
+    result.refusal = Mp3NameRefusal{reason, characters, message};
+    return result;
+}
+
+Mp3Naming refuseExtension(const QString &characters)
+{
+    return refuse(Mp3NameRefusal::Reason::Extension, characters,
+                  characters + QLatin1String(" is not a valid extension."));
+}
+
+} // namespace
+
+EncodePreset MakeEncodePreset(EncodePreset::Kind kind, const QString &customText)
+{
+    switch (kind) {
+    case EncodePreset::Kind::P128:
+        return {kind, kParam128, QStringLiteral("1")};
+    case EncodePreset::Kind::VBR:
+        return {kind, kParamVBR, QStringLiteral("2")};
+    case EncodePreset::Kind::P256:
+        return {kind, kParam256, QStringLiteral("3")};
+    case EncodePreset::Kind::Custom:
+        break;
+    }
+    return {EncodePreset::Kind::Custom, QLatin1Char(' ') + customText + QLatin1Char(' '),
+            QStringLiteral("4")};
+}
+
+QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool optCustom,
+                                     const QString &customText)
+{
+    QList<EncodePreset> on;
+    if (opt128)
+        on.append(MakeEncodePreset(EncodePreset::Kind::P128, customText));
+    if (optVar)
+        on.append(MakeEncodePreset(EncodePreset::Kind::VBR, customText));
+    if (Opt256)
+        on.append(MakeEncodePreset(EncodePreset::Kind::P256, customText));
+    if (optCustom)
+        on.append(MakeEncodePreset(EncodePreset::Kind::Custom, customText));
+    return on;
+}
+
+std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256,
+                                               bool optCustom, const QString &customText)
+{
+    const QList<EncodePreset> on = PresetsReadingOn(opt128, optVar, Opt256, optCustom, customText);
+    if (on.isEmpty())
+        return std::nullopt;
+    return on.last();
+}
+
+QString NormalizeOutFolder(const QString &folder)
+{
+    if (folder.endsWith(kSeparator))
+        return folder;
+    return folder + kSeparator;
+}
+
+Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
+{
+    const bool besideSource = strOutFolder == QString(kSeparator);
+
+    // Beside the source the whole row is tested before anything else, so a row
+    // too short to hold a name is refused with its own last characters.
+    if (besideSource) {
+        const QString tested = lastThreeUpper(rowText);
+        if (tested != kWav)
+            return refuseExtension(tested);
+    }
+
+    // The file name is everything after the last separator. A leading separator
+    // counts: "/a.wav" is a file in the root folder.
+    const qsizetype sep = rowText.lastIndexOf(kSeparator);
+    if (sep < 0) {
+        return refuse(Mp3NameRefusal::Reason::NoSeparator, QString(),
+                      QLatin1String("Not a full path to a file: ") + rowText);
+    }
+    const QString fileName = rowText.mid(sep + 1);
+
+    const QString tested = lastThreeUpper(fileName);
+    if (tested != kWav)
+        return refuseExtension(tested);
+
+    // The extension is three letters but four characters are cut off; a name
+    // that is only those three letters has nothing left to cut into.
+    if (fileName.size() < 4) {
+        return refuse(Mp3NameRefusal::Reason::NameIsOnlyWav, QString(),
+                      QLatin1String("The file name ") + fileName
+                          + QLatin1String(" has nothing before its extension."));
+    }
+
+    Mp3Naming result;
+    result.strMp3Name = fileName.chopped(4) + QLatin1String(".mp3");
+    result.strMp3Path = besideSource ? rowText.chopped(4) + QLatin1String(".mp3")
+                                     : strOutFolder + result.strMp3Name;
+
+    // Each path goes between double quotes on the encoder's command line, with
+    // nothing escaped: a quote inside one would end it early and hand the rest
+    // of the name to the encoder as options.
+    if (rowText.contains(QLatin1Char('"'))) {
+        return refuse(Mp3NameRefusal::Reason::QuoteInPath, QString(),
+                      QLatin1String("A path with a double quote cannot be passed to the encoder: ")
+                          + rowText);
+    }
+    if (result.strMp3Path.contains(QLatin1Char('"'))) {
+        return refuse(Mp3NameRefusal::Reason::QuoteInPath, QString(),
+                      QLatin1String("An output folder with a double quote cannot be passed to the encoder: ")
+                          + strOutFolder);
+    }
+    return result;
+}
+
+QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
+                         const QString &strMp3Path)
+{
+    return strCommandBase + QLatin1String(" \"") + rowText + QLatin1String("\" \"") + strMp3Path
+           + QLatin1Char('"');
+}

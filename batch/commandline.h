@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QLatin1String>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The text logic of an encoding run: encoder parameters, MP3 names and the
+// encoder's command line. Pure functions: no window, no settings file, no disk.
+
+// The three fixed parameter strings. Each begins and ends with one blank.
+inline constexpr QLatin1String kParam128(" -h ");
+inline constexpr QLatin1String kParamVBR(" -V 1 -b 128 -h -m j -q1 ");
+inline constexpr QLatin1String kParam256(" -b 256 -h ");
+
+// One of the four encoding choices: its parameter string, placed into the command
+// line unchanged, and its code in the settings file ("Default Encoding").
+struct EncodePreset {
+    enum class Kind { P128, VBR, P256, Custom };
+    Kind kind = Kind::P128;
+    QString strParams;
+    QString code; // "1" to "4"
+
+    friend bool operator==(const EncodePreset &, const EncodePreset &) = default;
+};
+
+// The preset of one button. The custom string is one blank, the box's text
+// unchanged (not trimmed), one blank.
+EncodePreset MakeEncodePreset(EncodePreset::Kind kind, const QString &customText);
+
+// The presets whose buttons read on, in the order the buttons are tested:
+// opt128, optVar, Opt256, optCustom.
+QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool optCustom,
+                                     const QString &customText);
+
+// The last button in that order that reads on wins; none when no button is on.
+std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256,
+                                               bool optCustom, const QString &customText);
+
+// The folder text ending in the native separator. An empty text gives "/", which
+// means "beside the source".
+QString NormalizeOutFolder(const QString &folder);
+
+// Why a row gets no MP3 name.
+struct Mp3NameRefusal {
+    enum class Reason {
+        Extension,     // the tested characters are not WAV
+        NoSeparator,   // the row holds no folder separator, so it names no file
+        NameIsOnlyWav, // the file name is the three letters wav and nothing else
+        QuoteInPath,   // a double quote would end the quoted path on the command line
+    };
+    Reason reason = Reason::Extension;
+    // For Extension: the tested characters (at most three), upper-cased.
+    QString characters;
+    // What the batch shows the user.
+    QString message;
+};
+
+struct Mp3Naming {
+    std::optional<Mp3NameRefusal> refusal;
+    QString strMp3Name; // file name only, also shown in the status line
+    QString strMp3Path; // where the encoder is told to write
+
+    bool refused() const { return refusal.has_value(); }
+};
+
+// Derives the MP3 name and path of one row (the full path of a WAV file). With
+// strOutFolder exactly "/" the MP3 goes beside its source, otherwise into the
+// folder under the source's name.
+Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder);
+
+// strCommandBase (the encoder path directly followed by the parameter string),
+// then a blank and the quoted row text, then a blank and the quoted MP3 path.
+// The encoder path is never quoted and nothing inside the quotes is escaped.
+QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
+                         const QString &strMp3Path);
