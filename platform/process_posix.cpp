@@ -1,1 +1,238 @@
-// filled in by its owner
+#include "platform/process.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace platform {
+
+namespace {
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+// A bare name is looked up on PATH only. Empty entries (which a shell reads as
+// the current folder) are skipped, so a file dropped into the working folder is
+// never run by accident.
+QString findOnPath(const QString &name)
+{
+    QStringList folders;
+    const QStringList entries = qEnvironmentVariable("PATH").split(QDir::listSeparator());
+    for (const QString &entry : entries) {
+        if (!entry.isEmpty())
+            folders.append(entry);
+    }
+    if (folders.isEmpty())
+        return {};
+    return QStandardPaths::findExecutable(name, folders);
+}
+
+QString resolveProgram(const QString &candidate)
+{
+    if (candidate.isEmpty())
+        return {};
+    if (!candidate.contains(u'/'))
+        return findOnPath(candidate);
+    return isExecutableFile(candidate) ? candidate : QString();
+}
+
+// The C runtime's reading of an argument string.
+QStringList splitArguments(QStringView text)
+{
+    QStringList arguments;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (true) {
+        while (i < n && isBlank(text[i]))
+            ++i;
+        if (i >= n)
+            break;
+
+        QString argument;
+        bool inQuotes = false;
+        while (i < n && (inQuotes || !isBlank(text[i]))) {
+            qsizetype backslashes = 0;
+            while (i < n && text[i] == u'\\') {
+                ++backslashes;
+                ++i;
+            }
+            if (i < n && text[i] == u'"') {
+                argument.append(QString(backslashes / 2, u'\\'));
+                if (backslashes % 2 == 1) {
+                    argument.append(u'"');
+                    ++i;
+                } else if (inQuotes && i + 1 < n && text[i + 1] == u'"') {
+                    argument.append(u'"');
+                    i += 2;
+                } else {
+                    inQuotes = !inQuotes;
+                    ++i;
+                }
+            } else if (backslashes > 0) {
+                argument.append(QString(backslashes, u'\\'));
+            } else {
+                argument.append(text[i]);
+                ++i;
+            }
+        }
+        arguments.append(argument);
+    }
+    return arguments;
+}
+
+// The last lines of the bytes a process wrote to standard error.
+QString tailText(const QByteArray &bytes, bool cut, int maxLines)
+{
+    QString text = QString::fromLocal8Bit(bytes);
+    QStringList lines = text.split(u'\n');
+    if (cut && lines.size() > 1)
+        lines.removeFirst(); // begins somewhere inside a line
+    QStringList kept;
+    for (const QString &line : lines) {
+        // A progress display rewrites its line after each carriage return; keep
+        // what a terminal would show last.
+        const QStringList versions = line.split(u'\r');
+        for (auto it = versions.crbegin(); it != versions.crend(); ++it) {
+            const QString trimmed = it->trimmed();
+            if (!trimmed.isEmpty()) {
+                kept.append(trimmed);
+                break;
+            }
+        }
+    }
+    if (kept.size() > maxLines)
+        kept = kept.mid(kept.size() - maxLines);
+    return kept.join(u'\n');
+}
+
+} // namespace
+
+std::optional<SplitCommand> splitCommandLine(const QString &commandLine)
+{
+    qsizetype start = 0;
+    while (start < commandLine.size() && isBlank(commandLine[start]))
+        ++start;
+    const QStringView text = QStringView(commandLine).mid(start);
+    if (text.isEmpty())
+        return std::nullopt;
+
+    if (text.front() == u'"') {
+        const qsizetype close = text.indexOf(u'"', 1);
+        const QStringView name = close < 0 ? text.mid(1) : text.mid(1, close - 1);
+        const QString program = resolveProgram(name.toString());
+        if (program.isEmpty())
+            return std::nullopt;
+        const QStringView rest = close < 0 ? QStringView() : text.mid(close + 1);
+        return SplitCommand{program, splitArguments(rest)};
+    }
+
+    // Where the program may end: before each run of blanks that comes before the
+    // first double quote, and at the end of a text that holds none.
+    const qsizetype quote = text.indexOf(u'"');
+    const qsizetype searchEnd = quote < 0 ? text.size() : quote;
+    QList<qsizetype> ends;
+    for (qsizetype i = 1; i < searchEnd; ++i) {
+        if (isBlank(text[i]) && !isBlank(text[i - 1]))
+            ends.append(i);
+    }
+    if (quote < 0)
+        ends.append(text.size());
+
+    for (auto it = ends.crbegin(); it != ends.crend(); ++it) {
+        const QString program = resolveProgram(text.left(*it).toString());
+        if (!program.isEmpty())
+            return SplitCommand{program, splitArguments(text.mid(*it))};
+    }
+    return std::nullopt;
+}
+
+ChildProcess::ChildProcess() = default;
+
+ChildProcess::~ChildProcess() { kill(); }
+
+bool ChildProcess::start(const QString &commandLine)
+{
+    if (m_process)
+        return false;
+    const std::optional<SplitCommand> command = splitCommandLine(commandLine);
+    if (!command)
+        return false;
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // Take standard error as it arrives, so that a chatty process never holds
+    // more than the tail in memory, wherever the event loop happens to run.
+    QObject::connect(m_process.get(), &QProcess::readyReadStandardError, m_process.get(),
+                     [this] { drainErrorOutput(); });
+    m_process->start(command->program, command->arguments, QIODevice::ReadOnly);
+    m_started = m_process->waitForStarted(-1);
+    return m_started;
+}
+
+bool ChildProcess::waitForEnd(int msecs)
+{
+    if (!m_started)
+        return true;
+    // waitForFinished answers false for a process that has already ended (for
+    // instance while pending events ran), so the state decides.
+    if (m_process->state() != QProcess::NotRunning)
+        m_process->waitForFinished(msecs);
+    drainErrorOutput();
+    return m_process->state() == QProcess::NotRunning;
+}
+
+bool ChildProcess::isRunning() const
+{
+    return m_started && m_process->state() != QProcess::NotRunning;
+}
+
+int ChildProcess::exitCode() const
+{
+    if (!m_started)
+        return 0;
+    if (m_process->exitStatus() == QProcess::CrashExit)
+        return 128 + m_process->exitCode(); // the signal's number
+    return m_process->exitCode();
+}
+
+bool ChildProcess::killedBySignal() const
+{
+    return m_started && m_process->state() == QProcess::NotRunning
+           && m_process->exitStatus() == QProcess::CrashExit;
+}
+
+QString ChildProcess::errorTail() const { return tailText(m_tail, m_tailCut, TailLines); }
+
+void ChildProcess::kill()
+{
+    if (!isRunning())
+        return;
+    m_process->kill();
+    m_process->waitForFinished(-1);
+    drainErrorOutput();
+}
+
+void ChildProcess::drainErrorOutput()
+{
+    if (!m_process)
+        return;
+    m_tail.append(m_process->readAllStandardError());
+    if (m_tail.size() > TailBytes) {
+        qsizetype drop = m_tail.size() - TailBytes;
+        // Never keep half of a UTF-8 character.
+        while (drop < m_tail.size() && (static_cast<uchar>(m_tail[drop]) & 0xC0) == 0x80)
+            ++drop;
+        m_tail.remove(0, drop);
+        m_tailCut = true;
+    }
+}
+
+} // namespace platform
