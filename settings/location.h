@@ -10,10 +10,36 @@ namespace settings {
 QString programFolder();
 void setProgramFolderForTesting(const QString &folder); // empty: back to the real one
 
-// The settings file that both windows use.
+// The program folder, one separator and the name, by plain concatenation: at the
+// root this gives a doubled separator, which names the same file.
+QString besideProgram(const QString &name);
+
+// "purlwave.ini", the settings file's name wherever it lives.
+QString settingsFileName();
+
+// The settings file and the folder that holds it. It lives in the program folder
+// when a writable one is there or can be created there; otherwise under the same
+// name in the per-user configuration folder, which is created as needed. Found
+// afresh at every call, so both windows always name the same file.
+struct SettingsLocation {
+    QString folder;
+    QString path;
+};
+SettingsLocation settingsLocation();
+
+// The settings file that both windows use: settingsLocation().path.
 QString settingsFilePath();
 
 // The help file beside the program.
 QString helpFilePath();
+
+// A folder cut after its root ("/", a drive root like "C:/", or a network share
+// "//server/share/"), so that root + separator + rest names the folder again.
+// A folder without a root (a relative path) gives an empty root.
+struct RootSplit {
+    QString root;
+    QString rest;
+};
+RootSplit splitAtRoot(const QString &folder);
 
 } // namespace settings
