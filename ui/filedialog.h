@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace ui {
+
+// The platform's modal file-open dialog. Tests install a handler that answers in
+// its place, so that no test ever waits on a dialog.
+class FileDialog {
+public:
+    // Shows the dialog, which accepts only the name of a file that exists. No title,
+    // filter or starting folder is set: the platform's defaults apply. The chosen
+    // file's full path, or nothing when the user cancelled.
+    static std::optional<QString> openExistingFile(QWidget *parent);
+
+    using Handler = std::function<std::optional<QString>(QWidget *parent)>;
+    // While set, the handler answers instead of a dialog.
+    static void setHandler(Handler handler);
+};
+
+// Answers the dialogs of a scope from a queue: each call of openExistingFile
+// takes the next answer; with the queue empty it is cancelled.
+class ScriptedFileDialogs {
+public:
+    ScriptedFileDialogs();
+    ~ScriptedFileDialogs();
+    ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
+    ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
+
+    void choose(const QString &path) { m_answers.append(path); }
+    void cancel() { m_answers.append(std::nullopt); }
+
+    // How many dialogs would have been shown.
+    int shown = 0;
+
+private:
+    QList<std::optional<QString>> m_answers;
+};
+
+} // namespace ui
