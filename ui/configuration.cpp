@@ -1,0 +1,198 @@
+#include "ui/configuration.h"
+
+#include "platform/profile.h"
+#include "settings/location.h"
+#include "ui/filedialog.h"
+#include "ui/help.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStyle>
+
+#include <cmath>
+#include <numbers>
+
+namespace ui {
+
+namespace {
+
+const QString kSection = QStringLiteral("PATHS");
+const QString kReadKey = QStringLiteral("LAME");
+const QString kWriteKey = QStringLiteral("Lame"); // the same entry: keys match without case
+
+// A buffer large enough for any path a user can have stored.
+constexpr int kWholeValueBuffer = 32768;
+
+// The layout is given in twips; 15 twips are one device-independent pixel.
+constexpr int px(int twips) { return twips / 15; }
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {px(left), px(top), px(width), px(height)};
+}
+
+// A font asked for by name. Where it is not installed, the sans-serif family that
+// the system chooses stands in at the same size.
+QFont namedFont(const QString &family, qreal points)
+{
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// A gear: the window's own icon, drawn here so that it needs no image file.
+QPixmap gearPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+
+    QPainterPath gear;
+    constexpr int teeth = 8;
+    constexpr double outer = 15.0, inner = 11.5;
+    for (int i = 0; i < teeth * 2; ++i) {
+        const double radius = (i % 2 == 0) ? outer : inner;
+        const double from = (i - 0.5) * std::numbers::pi / teeth;
+        const double to = (i + 0.5) * std::numbers::pi / teeth;
+        const QPointF a(16 + radius * std::cos(from), 16 + radius * std::sin(from));
+        const QPointF b(16 + radius * std::cos(to), 16 + radius * std::sin(to));
+        if (i == 0)
+            gear.moveTo(a);
+        else
+            gear.lineTo(a);
+        gear.lineTo(b);
+    }
+    gear.closeSubpath();
+    QPainterPath hole;
+    hole.addEllipse(QPointF(16, 16), 4.5, 4.5);
+    gear = gear.subtracted(hole);
+
+    painter.setPen(QPen(QColor(0x2b, 0x3a, 0x4a), 1.2));
+    painter.setBrush(QColor(0x6b, 0x8c, 0xae));
+    painter.drawPath(gear);
+    return pixmap;
+}
+
+QIcon gearIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48})
+        icon.addPixmap(gearPixmap(size));
+    return icon;
+}
+
+} // namespace
+
+Configuration::Configuration(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Configuration"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Configuration"));
+    setWindowIcon(gearIcon());
+    setFont(namedFont(QStringLiteral("MS Sans Serif"), 8.25));
+    setFixedSize(px(4200), px(1470));
+
+    // Created in tab order; the label takes no focus.
+    m_txtLamePath = new QLineEdit(QStringLiteral("Text1"), this);
+    m_txtLamePath->setObjectName(QStringLiteral("txtLamePath"));
+    m_txtLamePath->setGeometry(twipsRect(240, 480, 3495, 285));
+
+    m_cmdSelectlme = new QPushButton(this);
+    m_cmdSelectlme->setObjectName(QStringLiteral("cmdSelectlme"));
+    m_cmdSelectlme->setGeometry(twipsRect(3720, 480, 375, 375));
+    m_cmdSelectlme->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon, nullptr, m_cmdSelectlme));
+    m_cmdSelectlme->setIconSize(QSize(16, 16));
+    m_cmdSelectlme->setToolTip(QStringLiteral("Choose the encoder program"));
+    m_cmdSelectlme->setAutoDefault(false);
+
+    m_cmdQuit = new QPushButton(QStringLiteral("Exit"), this);
+    m_cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
+    m_cmdQuit->setGeometry(twipsRect(3000, 1080, 1095, 375));
+    m_cmdQuit->setAutoDefault(false);
+
+    m_lblLamepath = new QLabel(QStringLiteral("Path to Lame.exe:"), this);
+    m_lblLamepath->setObjectName(QStringLiteral("lblLamepath"));
+    m_lblLamepath->setGeometry(twipsRect(240, 240, 1815, 255));
+    m_lblLamepath->setFont(namedFont(QStringLiteral("Verdana"), 9));
+
+    setTabOrder(m_txtLamePath, m_cmdSelectlme);
+    setTabOrder(m_cmdSelectlme, m_cmdQuit);
+    m_txtLamePath->setFocus();
+
+    // Connected only now, so that the design text above writes nothing.
+    connect(m_txtLamePath, &QLineEdit::textChanged, this, &Configuration::txtLamePath_Change);
+    connect(m_cmdSelectlme, &QPushButton::clicked, this, &Configuration::cmdSelectlme_Click);
+    connect(m_cmdQuit, &QPushButton::clicked, this, &Configuration::cmdQuit_Click);
+
+    installHelpKey(this);
+
+    // A window still loaded when the program ends (hidden, say) goes with it.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &QWidget::close);
+}
+
+Configuration::~Configuration() = default;
+
+QString Configuration::lamePath() const { return m_txtLamePath->text(); }
+
+void Configuration::Form_Load()
+{
+    m_ini = std::make_unique<Cinifile>();
+    m_ini->setInifile(settings::settingsFilePath());
+
+    m_strLame = m_ini->GetFile(kSection, kReadKey);
+    // The settings read gives back at most 99 bytes. A longer path, cut, would be
+    // written back over the whole one at once and could never start the encoder,
+    // so the box gets the whole stored path.
+    const QString whole = platform::GetPrivateProfileString(kSection, kReadKey, QString(),
+                                                            kWholeValueBuffer, m_ini->inifile());
+    if (whole.size() > m_strLame.size() && whole.startsWith(m_strLame))
+        m_strLame = whole;
+
+    // A change of the box's text: the change handler writes the value back.
+    m_txtLamePath->setText(m_strLame);
+}
+
+void Configuration::txtLamePath_Change() { writeLamePath(m_txtLamePath->text()); }
+
+void Configuration::cmdSelectlme_Click()
+{
+    const std::optional<QString> chosen = FileDialog::openExistingFile(this);
+    // A cancelled dialog leaves the box and the settings file as they were.
+    if (!chosen)
+        return;
+    m_strFileName = *chosen;
+    m_txtLamePath->setText(m_strFileName);
+    writeLamePath(m_txtLamePath->text());
+}
+
+void Configuration::cmdQuit_Click() { close(); }
+
+void Configuration::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    emit unloaded();
+}
+
+void Configuration::writeLamePath(const QString &value)
+{
+    // Only a loaded window has a settings file to write to.
+    if (!m_ini)
+        return;
+    const bool written = m_ini->WriteFile(kSection, kWriteKey, value);
+    emit lamePathWritten(value, written);
+}
+
+} // namespace ui

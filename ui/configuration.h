@@ -1,0 +1,64 @@
+#pragma once
+
+#include "settings/cinifile.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ui {
+
+// The window where the user sets the path of the encoder program. Every change of
+// the path box is written to the settings file at once.
+//
+// A window object is "loaded" once Form_Load has run on it. Closing it, by "Exit"
+// or from its title bar, unloads it: the window destroys itself (WA_DeleteOnClose)
+// and the next use makes a new one, whose load reads the path afresh. Use it
+// through ConfigurationRef, which keeps the one window there may be.
+class Configuration : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Configuration(QWidget *parent = nullptr);
+    ~Configuration() override;
+
+    // The text of the path box, as the rest of the program sees the encoder path.
+    QString lamePath() const;
+
+    // Handlers. Form_Load gives the window its settings object and fills the path
+    // box from the file; the change handler needs that object, so nothing changes
+    // the box before the load.
+    void Form_Load();
+    void txtLamePath_Change();
+    void cmdSelectlme_Click();
+    void cmdQuit_Click();
+
+signals:
+    // After each write of the path to the settings file; written is false when the
+    // file refused it (the user is not told, as with every settings write).
+    void lamePathWritten(const QString &value, bool written);
+    // The window is closing and will be destroyed.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void writeLamePath(const QString &value);
+
+    QLabel *m_lblLamepath = nullptr;
+    QLineEdit *m_txtLamePath = nullptr;
+    QPushButton *m_cmdSelectlme = nullptr;
+    QPushButton *m_cmdQuit = nullptr;
+
+    std::unique_ptr<Cinifile> m_ini;
+    QString m_strLame;     // the path read at load
+    QString m_strFileName; // the file last taken from the dialog
+};
+
+} // namespace ui
