@@ -1,0 +1,309 @@
+#include "ui/frmmain.h"
+
+#include "ui/logo.h"
+#include "ui/messagebox.h"
+#include "ui/optionbutton.h"
+#include "ui/statuslamp.h"
+
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// The layout is laid down in twips: 15 twips make one device-independent pixel,
+// so Qt scales it with the screen's density.
+constexpr int px(int twips) { return twips / 15; }
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return {px(left), px(top), px(width), px(height)};
+}
+
+// The layout was drawn for two faces that Linux desktops do not ship. Each is asked
+// for by name, so that a machine that has it uses it; after it come free faces of
+// the same point size. "MS Sans Serif" falls back to the Arial-width faces (the
+// Liberation and URW ones), which are narrow enough that every caption fits its
+// box, and only then to DejaVu Sans. "Verdana" falls back to DejaVu Sans, which
+// shares its wide, open letter shapes.
+QFont systemFont(qreal points, bool bold = false)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QFont verdanaFont(qreal points, bool bold = false)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Liberation Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+template <class Widget>
+Widget *placed(Widget *widget, const char *name, QRect geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, QRect geometry)
+{
+    auto *label = placed(new QLabel(caption, parent), name, geometry);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+// A one-pixel rule across the window in the window-text colour.
+QFrame *makeRule(QWidget *parent, const char *name, int top, int right)
+{
+    auto *rule = placed(new QFrame(parent), name, QRect(0, px(top), px(right), 1));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Plain);
+    rule->setLineWidth(1);
+    return rule;
+}
+
+void setTextColour(QLabel *label, quint32 bgr)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, ui::colourFromBgr(bgr));
+    label->setPalette(palette);
+}
+
+} // namespace
+
+frmMain::frmMain(ConfigView &configuration, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_configuration(configuration),
+      m_batch(*this, configuration, m_settings, [] { QCoreApplication::processEvents(); })
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Purlwave v1.3 - Press F1 for help"));
+    setWindowIcon(ui::applicationIcon());
+    setFont(systemFont(8.25));
+    setFixedSize(px(10305), px(5955));
+
+    createControls();
+    arrangeTabOrder();
+    connectHandlers();
+    placeCentred();
+    txtOutPath->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    cmdClearCurrent = placed(new QPushButton(QStringLiteral("&Remove"), this), "cmdClearCurrent",
+                             twipsRect(5850, 3990, 825, 345));
+    cmdClearWav = placed(new QPushButton(QStringLiteral("Rem&ove all"), this), "cmdClearWav",
+                         twipsRect(6690, 3990, 945, 345));
+
+    lstWavefiles = placed(new QListWidget(this), "lstWavefiles", twipsRect(30, 1950, 7605, 2010));
+    lstWavefiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstWavefiles->setSortingEnabled(false);
+
+    cmdConfig = placed(new QPushButton(QStringLiteral("&Config"), this), "cmdConfig",
+                       twipsRect(0, 1200, 1215, 375));
+    cmdQuit = placed(new QPushButton(QStringLiteral("&Quit"), this), "cmdQuit",
+                     twipsRect(3720, 1200, 1215, 375));
+    cmdAbout = placed(new QPushButton(QStringLiteral("&About"), this), "cmdAbout",
+                      twipsRect(1200, 1200, 1215, 375));
+    cmdSelectTrg = placed(new QPushButton(QStringLiteral("..."), this), "cmdSelectTrg",
+                          twipsRect(4680, 4470, 315, 285));
+    cmdSelectTrg->setFont(systemFont(8.25, true));
+    cmdCancel = placed(new QPushButton(QStringLiteral("&Cancel"), this), "cmdCancel",
+                       twipsRect(9000, 3840, 1215, 375));
+
+    const QFont presetFont = systemFont(9.75);
+    Opt256 = placed(new ui::OptionButton(QStringLiteral("256kbps"), this), "Opt256",
+                    twipsRect(8040, 2040, 1695, 375));
+    Opt256->setFont(presetFont);
+    txtCustom = placed(new QLineEdit(QStringLiteral(" (ignored in preset mode)"), this), "txtCustom",
+                       twipsRect(7920, 3000, 2295, 285));
+    txtCustom->setCursorPosition(0);
+    optCustom = placed(new ui::OptionButton(QStringLiteral("Custom settings"), this), "optCustom",
+                       twipsRect(8040, 2640, 2175, 255));
+    optCustom->setFont(presetFont);
+    optVar = placed(new ui::OptionButton(QStringLiteral("VBR 150-200kbps"), this), "optVar",
+                    twipsRect(8040, 1080, 1815, 615));
+    optVar->setFont(presetFont);
+    opt128 = placed(new ui::OptionButton(QStringLiteral("128kbps"), this), "opt128",
+                    twipsRect(8040, 480, 1455, 255));
+    opt128->setFont(presetFont);
+
+    // The four share the window as parent, so the group makes them exclusive.
+    m_presets = new QButtonGroup(this);
+    m_presets->setObjectName(QStringLiteral("presets"));
+    m_presets->setExclusive(true);
+    for (QRadioButton *button : {opt128, optVar, Opt256, optCustom})
+        m_presets->addButton(button);
+
+    cmdEncode = placed(new QPushButton(QStringLiteral("&Encode"), this), "cmdEncode",
+                       twipsRect(9000, 4320, 1215, 375));
+    cmdEncode->setFont(systemFont(8.25, true));
+
+    txtOutPath = placed(new QLineEdit(this), "txtOutPath", twipsRect(90, 4470, 4575, 285));
+    txtOutPath->setToolTip(QStringLiteral("The folder in which to save the MP3-files"));
+
+    // The frame only groups the presets to the eye: it is not their parent, and it
+    // lies behind them.
+    frmOptions = placed(new QGroupBox(QStringLiteral("Presets"), this), "frmOptions",
+                        twipsRect(7920, 0, 2295, 2535));
+    frmOptions->setFont(verdanaFont(9.75, true));
+    frmOptions->setFocusPolicy(Qt::NoFocus);
+    frmOptions->lower();
+
+    picLogo = placed(new ui::Logo(this), "picLogo", twipsRect(0, 0, 4950, 1170));
+
+    lblWavelist = makeLabel(this, "lblWavelist", QStringLiteral("Drag your wave files into this list box:"),
+                            twipsRect(30, 1650, 3825, 255));
+    lblWavelist->setFont(verdanaFont(9));
+    lblWait = makeLabel(this, "lblWait", QStringLiteral("Busy"), twipsRect(9360, 5280, 735, 255));
+    shpWait = placed(new ui::StatusLamp(this), "shpWait", twipsRect(9120, 5280, 135, 135));
+    lblRecord = makeLabel(this, "lblRecord", QStringLiteral("Encoding"), twipsRect(9360, 5520, 855, 255));
+    lblReady = makeLabel(this, "lblReady", QStringLiteral("Ready"), twipsRect(9360, 5040, 615, 255));
+    shpReady = placed(new ui::StatusLamp(this), "shpReady", twipsRect(9120, 5040, 135, 135));
+    shpRecord = placed(new ui::StatusLamp(this), "shpRecord", twipsRect(9120, 5520, 135, 135));
+
+    Line2 = makeRule(this, "Line2", 5880, 10320);
+    Line1 = makeRule(this, "Line1", 4800, 10320);
+
+    const QFont reportFont = systemFont(9.75, true);
+    lblFile2 = makeLabel(this, "lblFile2", QStringLiteral("Stopped"), twipsRect(1200, 5400, 1695, 255));
+    lblFile2->setFont(reportFont);
+    setTextColour(lblFile2, colours::TextWorking);
+    lblFile = makeLabel(this, "lblFile", QStringLiteral("Progress:"), twipsRect(120, 5400, 1095, 375));
+    lblFile->setFont(reportFont);
+    lblActivity = makeLabel(this, "lblActivity", QStringLiteral("Ready"), twipsRect(960, 5040, 8055, 255));
+    lblActivity->setFont(reportFont);
+    setTextColour(lblActivity, colours::TextIdle);
+    lblProgress = makeLabel(this, "lblProgress", QStringLiteral("Status:"), twipsRect(120, 5040, 1095, 255));
+    lblProgress->setFont(reportFont);
+    lblOut = makeLabel(this, "lblOut", QStringLiteral("Destination path: (optional)"),
+                       twipsRect(90, 4230, 2835, 255));
+    lblOut->setFont(verdanaFont(9));
+}
+
+void frmMain::arrangeTabOrder()
+{
+    QWidget *const sequence[] = {txtOutPath, cmdEncode,    opt128,   optVar,    optCustom, txtCustom,
+                                 Opt256,     cmdCancel,    cmdSelectTrg, cmdAbout, cmdQuit, picLogo,
+                                 cmdConfig,  lstWavefiles, cmdClearWav,  cmdClearCurrent};
+    for (size_t i = 1; i < std::size(sequence); ++i)
+        QWidget::setTabOrder(sequence[i - 1], sequence[i]);
+}
+
+void frmMain::connectHandlers()
+{
+    connect(cmdEncode, &QPushButton::clicked, this, &frmMain::cmdEncode_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+}
+
+void frmMain::placeCentred()
+{
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmMain::cmdEncode_Click() { m_batch.cmdEncode_Click(); }
+
+void frmMain::cmdCancel_Click() { m_batch.cmdCancel_Click(); }
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button takes Enter as its own click; everywhere else (the text
+        // boxes, the list, the preset buttons) Enter goes to the default button.
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        QPushButton *target = focused ? focused : cmdEncode;
+        if (target->isEnabled()) {
+            target->click();
+            event->accept();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmMain::setCaption(const QString &caption) { setWindowTitle(caption); }
+
+void frmMain::setLampColour(Lamp lamp, quint32 colour)
+{
+    switch (lamp) {
+    case Lamp::shpReady:
+        shpReady->setFillColour(colour);
+        break;
+    case Lamp::shpWait:
+        shpWait->setFillColour(colour);
+        break;
+    case Lamp::shpRecord:
+        shpRecord->setFillColour(colour);
+        break;
+    }
+}
+
+void frmMain::setActivityText(const QString &text) { lblActivity->setText(text); }
+
+void frmMain::setActivityColour(quint32 colour) { setTextColour(lblActivity, colour); }
+
+void frmMain::setProgressText(const QString &text) { lblFile2->setText(text); }
+
+void frmMain::setProgressColour(quint32 colour) { setTextColour(lblFile2, colour); }
+
+void frmMain::setEncodeEnabled(bool enabled) { cmdEncode->setEnabled(enabled); }
+
+void frmMain::setCancelEnabled(bool enabled) { cmdCancel->setEnabled(enabled); }
+
+int frmMain::rowCount() const { return lstWavefiles->count(); }
+
+void frmMain::selectRow(int row)
+{
+    if (row < 0 || row >= lstWavefiles->count()) {
+        lstWavefiles->clearSelection();
+        lstWavefiles->setCurrentRow(-1);
+        return;
+    }
+    lstWavefiles->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    lstWavefiles->scrollToItem(lstWavefiles->item(row));
+}
+
+QString frmMain::selectedRowText() const
+{
+    const QList<QListWidgetItem *> selected = lstWavefiles->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+QString frmMain::outPathText() const { return txtOutPath->text(); }
+
+QString frmMain::customText() const { return txtCustom->text(); }
+
+PresetButtons frmMain::presetButtons() const
+{
+    return {opt128->isChecked(), optVar->isChecked(), Opt256->isChecked(), optCustom->isChecked()};
+}
+
+void frmMain::messageBox(const QString &text, const std::optional<QString> &title)
+{
+    ui::MessageBox::information(this, text, title);
+}

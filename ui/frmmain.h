@@ -1,0 +1,107 @@
+#pragma once
+
+#include "batch/batchrun.h"
+#include "batch/mainview.h"
+#include "settings/cinifile.h"
+
+#include <QWidget>
+
+class ConfigView;
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace ui {
+class Logo;
+class StatusLamp;
+} // namespace ui
+
+// The main window. Every control is a direct child of the window, placed at a
+// fixed position; the controls carry their own names as object names. The batch
+// drives the window through MainView.
+class frmMain : public QWidget, public MainView {
+    Q_OBJECT
+public:
+    explicit frmMain(ConfigView &configuration, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    Cinifile &settings() { return m_settings; }
+    BatchRun &batch() { return m_batch; }
+
+    // MainView, control by control.
+    void setCaption(const QString &caption) override;
+    void setLampColour(Lamp lamp, quint32 colour) override;
+    void setActivityText(const QString &text) override;
+    void setActivityColour(quint32 colour) override;
+    void setProgressText(const QString &text) override;
+    void setProgressColour(quint32 colour) override;
+    void setEncodeEnabled(bool enabled) override;
+    void setCancelEnabled(bool enabled) override;
+    int rowCount() const override;
+    void selectRow(int row) override;
+    QString selectedRowText() const override;
+    QString outPathText() const override;
+    QString customText() const override;
+    PresetButtons presetButtons() const override;
+    void messageBox(const QString &text, const std::optional<QString> &title) override;
+
+public slots:
+    void cmdEncode_Click();
+    void cmdCancel_Click();
+
+protected:
+    // Enter acts on the window's default button, cmdEncode, unless a push button
+    // has the focus: that one is clicked instead.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void createControls();
+    void arrangeTabOrder();
+    void connectHandlers();
+    void placeCentred();
+
+    ConfigView &m_configuration;
+    Cinifile m_settings;
+    BatchRun m_batch;
+
+    // The controls, in the order in which the window creates them.
+    QPushButton *cmdClearCurrent = nullptr;
+    QPushButton *cmdClearWav = nullptr;
+    QListWidget *lstWavefiles = nullptr;
+    QPushButton *cmdConfig = nullptr;
+    QPushButton *cmdQuit = nullptr;
+    QPushButton *cmdAbout = nullptr;
+    QPushButton *cmdSelectTrg = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QRadioButton *Opt256 = nullptr;
+    QLineEdit *txtCustom = nullptr;
+    QRadioButton *optCustom = nullptr;
+    QRadioButton *optVar = nullptr;
+    QRadioButton *opt128 = nullptr;
+    QPushButton *cmdEncode = nullptr;
+    QLineEdit *txtOutPath = nullptr;
+    QGroupBox *frmOptions = nullptr;
+    ui::Logo *picLogo = nullptr;
+    QLabel *lblWavelist = nullptr;
+    QLabel *lblWait = nullptr;
+    ui::StatusLamp *shpWait = nullptr;
+    QLabel *lblRecord = nullptr;
+    QLabel *lblReady = nullptr;
+    ui::StatusLamp *shpReady = nullptr;
+    ui::StatusLamp *shpRecord = nullptr;
+    QFrame *Line2 = nullptr;
+    QFrame *Line1 = nullptr;
+    QLabel *lblFile2 = nullptr;
+    QLabel *lblFile = nullptr;
+    QLabel *lblActivity = nullptr;
+    QLabel *lblProgress = nullptr;
+    QLabel *lblOut = nullptr;
+
+    QButtonGroup *m_presets = nullptr;
+};

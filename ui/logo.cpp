@@ -1,0 +1,198 @@
+#include "ui/logo.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <cmath>
+#include <numbers>
+
+namespace ui {
+
+namespace {
+
+const QColor Deep(22, 34, 74);
+const QColor Sea(29, 95, 134);
+const QColor Foam(143, 230, 255);
+
+QFont logoFont(qreal pixelSize, bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(qMax(1, qRound(pixelSize)));
+    font.setBold(bold);
+    return font;
+}
+
+// y of the wave at x, in logo coordinates: a sine whose swing eases off to the right.
+qreal waveY(qreal x)
+{
+    const qreal swing = 14.0 - 5.0 * (x - 8.0) / 130.0;
+    return 37.0 + swing * std::sin(2.0 * std::numbers::pi * (x - 8.0) / 44.0);
+}
+
+// An eighth note whose head centre is at head; size is the head's width.
+void drawNote(QPainter &painter, QPointF head, qreal size, const QColor &colour)
+{
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.translate(head);
+    painter.save();
+    painter.rotate(-22.0);
+    painter.drawEllipse(QRectF(-size / 2.0, -size * 0.34, size, size * 0.68));
+    painter.restore();
+
+    const qreal stemX = size * 0.42;
+    const qreal stemTop = -size * 2.3;
+    painter.setPen(QPen(colour, qMax(1.0, size * 0.16), Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPointF(stemX, -size * 0.1), QPointF(stemX, stemTop));
+
+    QPainterPath flag(QPointF(stemX, stemTop));
+    flag.cubicTo(QPointF(stemX + size * 0.2, stemTop + size * 0.6),
+                 QPointF(stemX + size * 1.1, stemTop + size * 0.7),
+                 QPointF(stemX + size * 0.7, stemTop + size * 1.6));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colour, qMax(1.0, size * 0.2), Qt::SolidLine, Qt::RoundCap));
+    painter.drawPath(flag);
+    painter.restore();
+}
+
+QPainterPath wavePath(qreal from, qreal to)
+{
+    QPainterPath path(QPointF(from, waveY(from)));
+    for (qreal x = from + 1.0; x <= to; x += 1.0)
+        path.lineTo(x, waveY(x));
+    return path;
+}
+
+} // namespace
+
+void paintLogo(QPainter &painter, const QRectF &area)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setClipRect(area);
+    painter.translate(area.topLeft());
+    painter.scale(area.width() / LogoPictureSize.width(), area.height() / LogoPictureSize.height());
+    const QRectF logo(QPointF(0, 0), QSizeF(LogoPictureSize));
+
+    QLinearGradient sky(logo.topLeft(), logo.topRight());
+    sky.setColorAt(0.0, Deep);
+    sky.setColorAt(1.0, Sea);
+    painter.fillRect(logo, sky);
+
+    // A faint echo behind the wave gives it some depth.
+    QColor echo = Foam;
+    echo.setAlpha(80);
+    painter.setPen(QPen(echo, 1.5, Qt::SolidLine, Qt::RoundCap));
+    painter.save();
+    painter.translate(-5.0, 3.0);
+    painter.drawPath(wavePath(12.0, 96.0));
+    painter.restore();
+
+    QLinearGradient foam(QPointF(8, 0), QPointF(100, 0));
+    foam.setColorAt(0.0, Foam);
+    foam.setColorAt(1.0, Qt::white);
+    painter.setPen(QPen(QBrush(foam), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(wavePath(8.0, 92.0));
+
+    // Where the wave runs out it breaks into spray, then into notes that ride on.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    for (qreal x : {97.0, 102.0, 106.5})
+        painter.drawEllipse(QPointF(x, waveY(x)), 1.6, 1.6);
+    const struct {
+        qreal x;
+        qreal size;
+        int alpha;
+    } notes[] = {{114.0, 8.0, 255}, {128.0, 7.0, 230}, {141.0, 6.0, 200}, {152.0, 5.0, 170}};
+    for (const auto &note : notes) {
+        QColor colour = Qt::white;
+        colour.setAlpha(note.alpha);
+        drawNote(painter, QPointF(note.x, waveY(note.x) + 4.0), note.size, colour);
+    }
+
+    // The name, fitted to the room right of the notes.
+    const QString purl = QStringLiteral("Purl");
+    const QString wave = QStringLiteral("wave");
+    const QRectF nameBox(164.0, 8.0, 154.0, 40.0);
+    qreal pixelSize = 38.0;
+    QFont nameFont = logoFont(pixelSize, true);
+    while (pixelSize > 8.0 && QFontMetricsF(nameFont).horizontalAdvance(purl + wave) > nameBox.width()) {
+        pixelSize -= 1.0;
+        nameFont = logoFont(pixelSize, true);
+    }
+    const QFontMetricsF nameMetrics(nameFont);
+    const qreal baseline = nameBox.top() + (nameBox.height() + nameMetrics.capHeight()) / 2.0;
+    painter.setFont(nameFont);
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(nameBox.left(), baseline), purl);
+    painter.setPen(Foam);
+    painter.drawText(QPointF(nameBox.left() + nameMetrics.horizontalAdvance(purl), baseline), wave);
+
+    QFont tagFont = logoFont(10.0, false);
+    tagFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    painter.setFont(tagFont);
+    painter.setPen(QColor(184, 205, 224));
+    painter.drawText(QPointF(nameBox.left() + 2.0, 63.0), QStringLiteral("WAV TO MP3 ENCODER"));
+
+    painter.restore();
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / 64.0, side / 64.0);
+
+        QLinearGradient sky(QPointF(0, 0), QPointF(64, 64));
+        sky.setColorAt(0.0, Deep);
+        sky.setColorAt(1.0, Sea);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(sky);
+        painter.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+
+        QPainterPath wave(QPointF(8, 44));
+        for (qreal x = 9; x <= 40; x += 1)
+            wave.lineTo(x, 44 + 7 * std::sin(2 * std::numbers::pi * (x - 8) / 22));
+        painter.setPen(QPen(Foam, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(wave);
+
+        drawNote(painter, QPointF(44, 38), 12, Qt::white);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+Logo::Logo(QWidget *parent) : QFrame(parent)
+{
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+QSize Logo::sizeHint() const
+{
+    const int border = 2 * frameWidth();
+    return LogoPictureSize + QSize(border, border);
+}
+
+void Logo::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    paintLogo(painter, contentsRect());
+}
+
+} // namespace ui

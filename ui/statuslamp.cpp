@@ -1,0 +1,40 @@
+#include "ui/statuslamp.h"
+
+#include <QPainter>
+
+namespace ui {
+
+QColor colourFromBgr(quint32 bgr)
+{
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+StatusLamp::StatusLamp(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void StatusLamp::setFillColour(quint32 bgr)
+{
+    if (bgr == m_fill)
+        return;
+    m_fill = bgr;
+    update();
+}
+
+QSize StatusLamp::sizeHint() const { return {9, 9}; }
+
+void StatusLamp::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The ring sits half a pixel inside the widget so that it is not cut off.
+    const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(QColor(64, 64, 64), 1.0));
+    painter.setBrush(colourFromBgr(m_fill));
+    painter.drawEllipse(circle);
+}
+
+} // namespace ui
