@@ -20,8 +20,9 @@ QString &programFolderOverride()
 // read-only file system: only an open for writing tells.
 bool canWriteExisting(const QString &path)
 {
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteUser
-        | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    // WriteUser is left out: it reports what the current user may do, which for a
+    // privileged user is everything.
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (!(QFileInfo(path).permissions() & anyWrite))
         return false;
     QFile file(path);
