@@ -2,6 +2,7 @@
 
 #include "batch/shell.h"
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -34,6 +35,10 @@ struct BatchState {
 // handler of the window may run nested inside it.
 class BatchRun {
 public:
+    // The window caption after a stopped run and after a completed one.
+    static QString titleStopped();
+    static QString titleCompleted();
+
     BatchRun(MainView &view, ConfigView &config, Cinifile &settings, std::function<void()> doEvents);
 
     void cmdEncode_Click();
@@ -44,10 +49,36 @@ public:
     // run unwinds without touching the view again.
     void abandon();
 
+    // For the list's remove commands while a run is under way: rows first to
+    // first + count - 1 (as numbered before the removal) have been taken out. The
+    // run then goes on with the row that followed the current one, and the rows
+    // it has not reached yet keep their numbers in the status line. Without this
+    // notice the run still never selects past the end of the list, but a row
+    // that moves up into the current place is passed over.
+    void rowsRemoved(int first, int count);
+
     bool isRunning() const { return m_running; }
     const BatchState &state() const { return m_state; }
 
 private:
+    struct FailedFile {
+        QString row;
+        QString why;
+        QString errorTail;
+    };
+
+    void run();
+    void walkRows(const QString &strTrackCount);
+    void letEventsRun();
+    void noteFailure(const QString &row, const ShellResult &result);
+    void setLampsIdle();
+    void endEmptyList();
+    void endRefusedRow(const QString &message);
+    void endEncoderNotStarted();
+    void endStopped();
+    void endCompleted();
+    void reportFailures();
+
     MainView &m_view;
     ConfigView &m_config;
     Cinifile &m_settings;
@@ -55,4 +86,13 @@ private:
     BatchState m_state;
     bool m_running = false;
     bool m_abandoned = false;
+    bool m_inRows = false; // between the start of the first row and the end of the run
+
+    // Last row index of this run; lowered when rows of the run are removed.
+    int m_lastIndex = -1;
+    // Rows removed at or before the current one: added to intTrack + 1 so that the
+    // status line keeps counting the rows as they stood at the start.
+    int m_removedBefore = 0;
+    int m_filesTried = 0;
+    QList<FailedFile> m_failures;
 };
