@@ -148,8 +148,9 @@ bool readFile(const QString &path, QByteArray &data)
 bool isReadOnly(const QString &path)
 {
     const QFileInfo info(path);
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteUser
-        | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    // The "User" flag says what this user may do, not what the file's bits say.
+    constexpr auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
@@ -177,9 +178,8 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
     const QByteArray fallback = to8Bit(defaultValue);
     QByteArrayView found = fallback;
     QByteArray data;
-    Location loc;
     if (readFile(path, data)) {
-        loc = locate(data, section.trimmed(), key.trimmed());
+        const Location loc = locate(data, section.trimmed(), key.trimmed());
         if (loc.keyFound)
             found = loc.value;
     }
