@@ -7,6 +7,8 @@
 //   --interval MS    sleep MS milliseconds before each chunk
 //   --no-output      do not create the output file at all
 //   --stderr TEXT    write TEXT and a newline to standard error first
+//   --stderr-lines N then write N numbered lines ("error line 1"...) to it
+//   --stdout N       write N bytes to standard output
 //   --exit C         exit with code C (default 0)
 //   --signal S       end by raising signal S instead of exiting
 //   --hang           after writing, sleep until killed
@@ -31,6 +33,8 @@ int main(int argc, char **argv)
     int exitCode = 0;
     int signalNumber = 0;
     std::vector<std::string> errorLines;
+    long errorLineCount = 0;
+    long long stdoutBytes = 0;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -41,13 +45,20 @@ int main(int argc, char **argv)
         else if (arg == "--exit" && hasValue) exitCode = std::atoi(argv[++i]);
         else if (arg == "--signal" && hasValue) signalNumber = std::atoi(argv[++i]);
         else if (arg == "--stderr" && hasValue) errorLines.emplace_back(argv[++i]);
+        else if (arg == "--stderr-lines" && hasValue) errorLineCount = std::atol(argv[++i]);
+        else if (arg == "--stdout" && hasValue) stdoutBytes = std::atoll(argv[++i]);
         else if (arg == "--no-output") noOutput = true;
         else if (arg == "--hang") hang = true;
     }
 
     for (const std::string &line : errorLines)
         std::fprintf(stderr, "%s\n", line.c_str());
+    for (long n = 1; n <= errorLineCount; ++n)
+        std::fprintf(stderr, "error line %ld\n", n);
     std::fflush(stderr);
+    for (long long n = 0; n < stdoutBytes; ++n)
+        std::fputc('o', stdout);
+    std::fflush(stdout);
 
     if (!noOutput && argc > 1) {
         std::FILE *out = std::fopen(argv[argc - 1], "wb");
