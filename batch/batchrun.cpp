@@ -149,7 +149,8 @@ void BatchRun::walkRows(const QString &strTrackCount)
     for (;;) {
         // Rows removed during the run may have shortened the list below the
         // count taken at the start: never select past its end.
-        if (s.intTrack > m_lastIndex || s.intTrack > m_view.rowCount() - 1) {
+        const int rowsNow = m_view.rowCount();
+        if (s.intTrack > m_lastIndex || s.intTrack > rowsNow - 1) {
             endCompleted();
             return;
         }
