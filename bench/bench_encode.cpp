@@ -1,0 +1,194 @@
+// How much the batch costs on top of the encoder: 20 one-second WAV files are
+// encoded with the real encoder through the batch run (against a window that
+// draws nothing), and the same 20 command lines in a bare start-and-wait loop.
+// The two alternate over several rounds; the medians and their ratio are printed.
+//
+//   bench_encode [rounds] [encoder]     (defaults: 5, /usr/bin/lame)
+#include "batch/batchrun.h"
+#include "batch/commandline.h"
+#include "batch/configview.h"
+#include "batch/mainview.h"
+#include "settings/cinifile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace {
+
+constexpr int Files = 20;
+
+class SilentView : public MainView {
+public:
+    QStringList rows;
+    QString outPath;
+    int selected = -1;
+
+    void setCaption(const QString &) override {}
+    void setLampColour(Lamp, quint32) override {}
+    void setActivityText(const QString &) override {}
+    void setActivityColour(quint32) override {}
+    void setProgressText(const QString &) override {}
+    void setProgressColour(quint32) override {}
+    void setEncodeEnabled(bool) override {}
+    void setCancelEnabled(bool) override {}
+    int rowCount() const override { return int(rows.size()); }
+    void selectRow(int row) override { selected = row; }
+    QString selectedRowText() const override { return selected >= 0 ? rows.at(selected) : QString(); }
+    QString outPathText() const override { return outPath; }
+    QString customText() const override { return {}; }
+    PresetButtons presetButtons() const override { return {.opt128 = true}; }
+    void messageBox(const QString &text, const std::optional<QString> &) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+    }
+};
+
+class FixedConfig : public ConfigView {
+public:
+    explicit FixedConfig(QString path) : m_path(std::move(path)) {}
+    QString lamePath() override { return m_path; }
+    void unloadAndRelease() override {}
+
+private:
+    QString m_path;
+};
+
+// One second of a 440 Hz tone, 16-bit stereo at 44.1 kHz.
+bool writeWav(const QString &path)
+{
+    const quint32 rate = 44100;
+    const quint32 frames = rate;
+    const quint32 dataBytes = frames * 4;
+    QByteArray wav;
+    auto le32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        wav.append(b, 4);
+    };
+    auto le16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        wav.append(b, 2);
+    };
+    wav.append("RIFF");
+    le32(36 + dataBytes);
+    wav.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(2);
+    le32(rate);
+    le32(rate * 4);
+    le16(4);
+    le16(16);
+    wav.append("data");
+    le32(dataBytes);
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto s = static_cast<qint16>(12000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / rate));
+        le16(static_cast<quint16>(s));
+        le16(static_cast<quint16>(s));
+    }
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void removeMp3s(const QString &folder)
+{
+    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
+        QFile::remove(folder + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int rounds = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
+    const QString encoder = args.size() > 2 ? args.at(2) : QStringLiteral("/usr/bin/lame");
+    if (!QFileInfo(encoder).isExecutable()) {
+        std::fprintf(stderr, "no encoder at %s\n", qPrintable(encoder));
+        return 1;
+    }
+
+    QTemporaryDir dir;
+    const QString outFolder = dir.filePath(QStringLiteral("out"));
+    if (!dir.isValid() || !QDir().mkpath(outFolder))
+        return 1;
+
+    SilentView view;
+    view.outPath = outFolder;
+    for (int i = 0; i < Files; ++i) {
+        const QString wav = dir.filePath(QStringLiteral("tone%1.wav").arg(i, 2, 10, QLatin1Char('0')));
+        if (!writeWav(wav))
+            return 1;
+        view.rows << wav;
+    }
+    FixedConfig config(encoder);
+    Cinifile settings;
+    settings.setInifile(dir.filePath(QStringLiteral("purlwave.ini")));
+    BatchRun batch(view, config, settings, [] { QCoreApplication::processEvents(); });
+
+    auto throughBatch = [&] {
+        batch.cmdEncode_Click();
+    };
+    auto bareLoop = [&] {
+        for (const QString &wav : std::as_const(view.rows)) {
+            const Mp3Naming naming = MakeMp3Name(wav, NormalizeOutFolder(outFolder));
+            QProcess process;
+            process.setStandardOutputFile(QProcess::nullDevice());
+            process.start(encoder, {kParam128.trimmed(), wav, naming.strMp3Path});
+            process.waitForFinished(-1);
+        }
+    };
+    auto timed = [&](const auto &work) {
+        removeMp3s(outFolder);
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        const int made = int(QDir(outFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files).size());
+        if (made != Files)
+            std::fprintf(stderr, "only %d of %d MP3 files written\n", made, Files);
+        return ms;
+    };
+
+    QList<double> batchMs, bareMs, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        double b = 0, r = 0;
+        // Alternate which goes first, so that neither always meets a warm cache.
+        if (round % 2 == 0) {
+            b = timed(throughBatch);
+            r = timed(bareLoop);
+        } else {
+            r = timed(bareLoop);
+            b = timed(throughBatch);
+        }
+        batchMs << b;
+        bareMs << r;
+        ratios << b / r;
+        std::printf("round %d: batch %.1f ms, bare loop %.1f ms, ratio %.4f\n", round + 1, b, r, b / r);
+    }
+    std::printf("median batch %.1f ms, median bare loop %.1f ms (%d files of 1 s each)\n", median(batchMs),
+                median(bareMs), Files);
+    std::printf("ratio of medians %.4f, median ratio %.4f (goal <= 1.01)\n", median(batchMs) / median(bareMs),
+                median(ratios));
+    return 0;
+}
