@@ -217,6 +217,19 @@ void frmMain::connectHandlers()
 {
     connect(cmdEncode, &QPushButton::clicked, this, &frmMain::cmdEncode_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+
+    // Within the preset group only the chosen button is a tab stop. Qt moves the
+    // tab stop only when a button of the group takes the focus, not when the
+    // choice is made by a click or by the program, so it is kept here as well.
+    connect(m_presets, &QButtonGroup::buttonToggled, this, [this](QAbstractButton *, bool checked) {
+        if (!checked)
+            return;
+        for (QAbstractButton *button : m_presets->buttons()) {
+            const Qt::FocusPolicy policy = button->focusPolicy();
+            button->setFocusPolicy(button->isChecked() ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                       : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+        }
+    });
 }
 
 void frmMain::placeCentred()

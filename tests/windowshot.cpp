@@ -1,0 +1,79 @@
+// Shows the main window in its idle look, as it stands after start-up, and saves
+// a picture of it. Run by scripts/screenshot.sh; not a test.
+//
+//   purlwave_windowshot OUTPUT.png [--busy]
+//
+// --busy shows the look during a run instead, with the longest status texts.
+#include "batch/configview.h"
+#include "batch/mainview.h"
+#include "ui/frmmain.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+class PathOnly : public ConfigView {
+public:
+    QString lamePath() override { return QStringLiteral("/usr/bin/lame"); }
+    void unloadAndRelease() override {}
+};
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Purlwave"));
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: purlwave_windowshot OUTPUT.png [--busy]\n");
+        return 2;
+    }
+    const bool busy = args.contains(QStringLiteral("--busy"));
+
+    QTemporaryDir folder;
+    PathOnly config;
+    frmMain window(config);
+    window.settings().setInifile(folder.filePath(QStringLiteral("purlwave.ini")));
+
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("lstWavefiles"));
+    for (const char *row : {"/home/ann/Music/Harbour Lights.wav", "/home/ann/Music/Tide Pool (live).wav",
+                            "/home/ann/Music/Undertow.wav"})
+        list->addItem(QString::fromUtf8(row));
+    window.findChild<QRadioButton *>(QStringLiteral("optVar"))->setChecked(true);
+
+    window.setLampColour(Lamp::shpReady, busy ? colours::ReadyDim : colours::ReadyLit);
+    window.setLampColour(Lamp::shpWait, busy ? colours::WaitLit : colours::WaitDim);
+    window.setLampColour(Lamp::shpRecord, busy ? colours::RecordLit : colours::RecordDim);
+    if (busy) {
+        window.setEncodeEnabled(false);
+        window.selectRow(1);
+        window.setActivityColour(colours::TextWorking);
+        window.setActivityText(QStringLiteral("Encoding track Tide Pool (live).mp3 (2/3)"));
+        window.setProgressText(QStringLiteral("1234kbytes"));
+    } else {
+        window.setCancelEnabled(false);
+    }
+
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    // Under a real X server the picture is taken from the screen, so it shows what
+    // the server drew; elsewhere the window renders itself.
+    QPixmap picture;
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        picture = window.screen()->grabWindow(window.winId());
+    if (picture.isNull())
+        picture = window.grab();
+    if (!picture.save(args.at(1))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(1)));
+        return 1;
+    }
+    return 0;
+}
