@@ -111,7 +111,7 @@ void paintLogo(QPainter &painter, const QRectF &area)
         qreal x;
         qreal size;
         int alpha;
-    } notes[] = {{114.0, 8.0, 255}, {128.0, 7.0, 230}, {141.0, 6.0, 200}, {152.0, 5.0, 170}};
+    } notes[] = {{115.0, 9.0, 255}, {133.0, 8.0, 230}, {149.0, 7.0, 205}, {163.0, 6.0, 175}};
     for (const auto &note : notes) {
         QColor colour = Qt::white;
         colour.setAlpha(note.alpha);
@@ -121,7 +121,7 @@ void paintLogo(QPainter &painter, const QRectF &area)
     // The name, fitted to the room right of the notes.
     const QString purl = QStringLiteral("Purl");
     const QString wave = QStringLiteral("wave");
-    const QRectF nameBox(164.0, 8.0, 154.0, 40.0);
+    const QRectF nameBox(176.0, 8.0, 142.0, 40.0);
     qreal pixelSize = 38.0;
     QFont nameFont = logoFont(pixelSize, true);
     while (pixelSize > 8.0 && QFontMetricsF(nameFont).horizontalAdvance(purl + wave) > nameBox.width()) {
