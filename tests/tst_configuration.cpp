@@ -90,6 +90,7 @@ private slots:
     void cancelKeepsAnEditMadeAfterAnEarlierPick();
     void realDialogReturnsTheChosenFileOrNothing_data();
     void realDialogReturnsTheChosenFileOrNothing();
+    void unloadWhileTheDialogIsOpenLeavesTheSettingsAlone();
 
     void closingUnloadsAndTheNextShowLoadsAfresh_data();
     void closingUnloadsAndTheNextShowLoadsAfresh();
@@ -314,6 +315,34 @@ void TestConfiguration::realDialogReturnsTheChosenFileOrNothing()
 
     QCOMPARE(mode, std::optional(QFileDialog::ExistingFile));
     QCOMPARE(chosen, accept ? std::optional<QString>(file) : std::optional<QString>());
+}
+
+void TestConfiguration::unloadWhileTheDialogIsOpenLeavesTheSettingsAlone()
+{
+    storeLame("/old/lame");
+    ConfigurationRef::program().show();
+    QPointer<Configuration> window = ConfigurationRef::program().window();
+    QVERIFY(window);
+    const QByteArray before = settingsBytes();
+
+    // A run that ends while the dialog is open unloads the window from inside the
+    // dialog's own event loop, which then destroys the window and the dialog.
+    bool unloaded = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            return;
+        poll.stop();
+        ConfigurationRef::program().unloadAndRelease();
+        unloaded = true;
+    });
+    poll.start();
+    window->cmdSelectlme_Click();
+
+    QVERIFY(unloaded);
+    QVERIFY(window.isNull());
+    QCOMPARE(settingsBytes(), before);
 }
 
 void TestConfiguration::closingUnloadsAndTheNextShowLoadsAfresh_data()

@@ -170,7 +170,8 @@ void Configuration::txtLamePath_Change() { writeLamePath(m_txtLamePath->text());
 void Configuration::cmdSelectlme_Click()
 {
     const std::optional<QString> chosen = FileDialog::openExistingFile(this);
-    // A cancelled dialog leaves the box and the settings file as they were.
+    // A cancelled dialog leaves the box and the settings file as they were. So
+    // does a window unloaded while its dialog was open: the dialog went with it.
     if (!chosen)
         return;
     m_strFileName = *chosen;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QPointer>
 
 namespace ui {
 
@@ -18,14 +19,18 @@ std::optional<QString> FileDialog::openExistingFile(QWidget *parent)
     if (handler())
         return handler()(parent);
 
-    QFileDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("dlgConfig"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted)
+    // On the heap and guarded: the dialog's own event loop may run a deferred
+    // destruction of its parent window, which takes the dialog with it.
+    QPointer<QFileDialog> dialog = new QFileDialog(parent);
+    dialog->setObjectName(QStringLiteral("dlgConfig"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    const int result = dialog->exec();
+    if (!dialog)
         return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty())
+    const QStringList chosen = dialog->selectedFiles();
+    delete dialog.data();
+    if (result != QDialog::Accepted || chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(chosen.first());
 }

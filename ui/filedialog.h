@@ -16,7 +16,8 @@ class FileDialog {
 public:
     // Shows the dialog, which accepts only the name of a file that exists. No title,
     // filter or starting folder is set: the platform's defaults apply. The chosen
-    // file's full path, or nothing when the user cancelled.
+    // file's full path, or nothing when the user cancelled or when parent was
+    // destroyed while the dialog was open (the dialog goes with it).
     static std::optional<QString> openExistingFile(QWidget *parent);
 
     using Handler = std::function<std::optional<QString>(QWidget *parent)>;
