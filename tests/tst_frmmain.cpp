@@ -382,11 +382,14 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("encodeEnabled");
-        QTest::newRow("Return in output box") << QStringLiteral("txtOutPath") << int(Qt::Key_Return) << true;
-        QTest::newRow("keypad Enter in output box") << QStringLiteral("txtOutPath") << int(Qt::Key_Enter) << true;
-        QTest::newRow("Return in custom box") << QStringLiteral("txtCustom") << int(Qt::Key_Return) << true;
-        QTest::newRow("output box, Encode disabled") << QStringLiteral("txtOutPath") << int(Qt::Key_Return) << false;
-        QTest::newRow("custom box, Encode disabled") << QStringLiteral("txtCustom") << int(Qt::Key_Return) << false;
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("Return in output box") << QStringLiteral("txtOutPath") << int(Qt::Key_Return) << true << true;
+        QTest::newRow("keypad Enter in output box") << QStringLiteral("txtOutPath") << int(Qt::Key_Enter) << true << true;
+        QTest::newRow("Return in custom box") << QStringLiteral("txtCustom") << int(Qt::Key_Return) << true << true;
+        QTest::newRow("output box, Encode disabled") << QStringLiteral("txtOutPath") << int(Qt::Key_Return) << false << false;
+        QTest::newRow("custom box, Encode disabled") << QStringLiteral("txtCustom") << int(Qt::Key_Return) << false << false;
+        // A focused button takes Enter as its own click.
+        QTest::newRow("Return on Remove all") << QStringLiteral("cmdClearWav") << int(Qt::Key_Return) << true << false;
     }
 
     void enterStartsARunThroughEncode()
@@ -394,17 +397,23 @@ private slots:
         QFETCH(QString, box);
         QFETCH(int, key);
         QFETCH(bool, encodeEnabled);
+        QFETCH(bool, starts);
         ui::RecordedMessageBoxes boxes;
         makeWindow();
         m_window->setEncodeEnabled(encodeEnabled);
         QVERIFY(showActive());
-        auto *edit = control<QLineEdit>(box.toLatin1().constData());
-        edit->setFocus();
+        QWidget *focused = control(box.toLatin1().constData());
+        focused->setFocus();
         QSignalSpy clicked(control<QPushButton>("cmdEncode"), &QPushButton::clicked);
-        QTest::keyClick(edit, static_cast<Qt::Key>(key));
+        auto *focusedButton = qobject_cast<QPushButton *>(focused);
+        int focusedClicks = 0;
+        if (focusedButton)
+            connect(focusedButton, &QPushButton::clicked, this, [&focusedClicks] { ++focusedClicks; });
+        QTest::keyClick(focused, static_cast<Qt::Key>(key));
         // The list is empty, so a run that starts ends at once with its message.
-        QCOMPARE(clicked.size(), encodeEnabled ? 1 : 0);
-        QCOMPARE(boxes.boxes.size(), encodeEnabled ? 1 : 0);
+        QCOMPARE(clicked.size(), starts ? 1 : 0);
+        QCOMPARE(boxes.boxes.size(), starts ? 1 : 0);
+        QCOMPARE(focusedClicks, focusedButton ? 1 : 0);
     }
 
     void runDisablesEncodeAndEnablesCancelUntilItEnds()
