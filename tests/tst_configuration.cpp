@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,11 +26,11 @@ using ui::ConfigurationRef;
 
 namespace {
 
-// Reads the whole stored value, past the settings read limit.
+// The whole stored value, past the settings read limit.
 QString storedLame()
 {
-    return platform::GetPrivateProfileString(QStringLiteral("PATHS"), QStringLiteral("LAME"),
-                                             QString(), 32768, settings::settingsFilePath());
+    return platform::GetPrivateProfileString("PATHS", "LAME", QString(), 32768,
+                                             settings::settingsFilePath());
 }
 
 QByteArray settingsBytes()
@@ -40,16 +39,16 @@ QByteArray settingsBytes()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeSettings(const QByteArray &content)
+bool writeFile(const QString &path, const QByteArray &content)
 {
-    QFile file(settings::settingsFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QVERIFY(file.write(content) == content.size());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
 void storeLame(const QString &path)
 {
-    writeSettings("[PATHS]\nSource Path=/opt/purlwave\nLAME=" + path.toUtf8() + "\n");
+    QVERIFY(writeFile(settings::settingsFilePath(),
+                      "[PATHS]\nSource Path=/opt/purlwave\nLAME=" + path.toUtf8() + "\n"));
 }
 
 QLineEdit *pathBox(QWidget *window) { return window->findChild<QLineEdit *>("txtLamePath"); }
@@ -67,9 +66,7 @@ Configuration *shownWindow()
 {
     ConfigurationRef::program().show();
     Configuration *window = ConfigurationRef::program().window();
-    if (window && !QTest::qWaitForWindowActive(window))
-        return nullptr;
-    return window;
+    return window && QTest::qWaitForWindowActive(window) ? window : nullptr;
 }
 
 } // namespace
@@ -85,20 +82,12 @@ private slots:
     void loadFillsTheBoxAndWritesItBack();
     void typingWritesOnceAfterEveryKeystroke_data();
     void typingWritesOnceAfterEveryKeystroke();
-    void pickingInTheDialog_data();
-    void pickingInTheDialog();
-    void cancelKeepsAnEditMadeAfterAnEarlierPick();
-    void realDialogReturnsTheChosenFileOrNothing_data();
-    void realDialogReturnsTheChosenFileOrNothing();
-    void unloadWhileTheDialogIsOpenLeavesTheSettingsAlone();
-
-    void closingUnloadsAndTheNextShowLoadsAfresh_data();
-    void closingUnloadsAndTheNextShowLoadsAfresh();
-    void readingThePathLoadsTheWindowHiddenOnce();
-    void unloadAndReleaseClosesAndDestroysTheWindow_data();
-    void unloadAndReleaseClosesAndDestroysTheWindow();
-    void showingTwiceKeepsOneWindowAndBringsItToTheFront();
-
+    void pickingAFile_data();
+    void pickingAFile();
+    void realDialogTakesOnlyAnExistingFile_data();
+    void realDialogTakesOnlyAnExistingFile();
+    void referenceKeepsOneWindowAndLoadsItWhenTouched_data();
+    void referenceKeepsOneWindowAndLoadsItWhenTouched();
     void controlsStandWhereDesigned_data();
     void controlsStandWhereDesigned();
     void windowOpensWithFocusInThePathBoxAndTabsInOrder();
@@ -128,18 +117,17 @@ void TestConfiguration::loadFillsTheBoxAndWritesItBack_data()
     QTest::addColumn<std::optional<QByteArray>>("fileBefore");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("stored path") << std::optional<QByteArray>("[PATHS]\nLAME=/opt/Tools/Encoder/lame\n")
+    using File = std::optional<QByteArray>;
+    QTest::newRow("stored path") << File("[PATHS]\nLAME=/opt/Tools/Encoder/lame\n")
                                  << "/opt/Tools/Encoder/lame";
-    QTest::newRow("key in other letter case")
-        << std::optional<QByteArray>("[paths]\nlame=/usr/bin/lame\n") << "/usr/bin/lame";
     QTest::newRow("blanks and non-ASCII letters")
-        << std::optional<QByteArray>("[PATHS]\nLAME=/home/Zoë/Mes outils/lame\n")
-        << QStringLiteral("/home/Zoë/Mes outils/lame");
-    QTest::newRow("no LAME entry") << std::optional<QByteArray>("[PATHS]\nSource Path=/opt\n") << "";
-    QTest::newRow("no settings file") << std::optional<QByteArray>() << "";
+        << File("[PATHS]\nLAME=/home/Zoë/Mes outils/lame\n") << QStringLiteral("/home/Zoë/Mes outils/lame");
+    QTest::newRow("no LAME entry") << File("[PATHS]\nSource Path=/opt\n") << "";
+    QTest::newRow("no settings file") << File() << "";
+    // The read limit would cut it, and the write-back would store the cut path.
     const QString longPath = "/srv/" + QString(60, 'a') + "/" + QString(60, 'b') + "/lame";
-    QTest::newRow("path past the read limit")
-        << std::optional<QByteArray>("[PATHS]\nLAME=" + longPath.toUtf8() + "\n") << longPath;
+    QTest::newRow("path past the read limit") << File("[PATHS]\nLAME=" + longPath.toUtf8() + "\n")
+                                              << longPath;
 }
 
 void TestConfiguration::loadFillsTheBoxAndWritesItBack()
@@ -147,25 +135,19 @@ void TestConfiguration::loadFillsTheBoxAndWritesItBack()
     QFETCH(std::optional<QByteArray>, fileBefore);
     QFETCH(QString, expected);
     if (fileBefore)
-        writeSettings(*fileBefore);
+        QVERIFY(writeFile(settings::settingsFilePath(), *fileBefore));
 
     auto window = std::make_unique<Configuration>();
     QSignalSpy writes(window.get(), &Configuration::lamePathWritten);
-    QCOMPARE(pathBox(window.get())->text(), QStringLiteral("Text1"));
+    QCOMPARE(window->lamePath(), QStringLiteral("Text1"));
     window->Form_Load();
 
     QCOMPARE(window->lamePath(), expected);
-    QCOMPARE(pathBox(window.get())->text(), expected);
     QCOMPARE(writes.count(), 1);
     QCOMPARE(writes.at(0).at(0).toString(), expected);
     QVERIFY(writes.at(0).at(1).toBool());
     QCOMPARE(storedLame(), expected);
-    // The entry is there afterwards, also when it was missing before.
-    QVERIFY(QRegularExpression(QStringLiteral("^lame=(.*)$"),
-                               QRegularExpression::CaseInsensitiveOption
-                                   | QRegularExpression::MultilineOption)
-                .match(QString::fromUtf8(settingsBytes()))
-                .hasMatch());
+    QVERIFY2(settingsBytes().toLower().contains("lame="), "the entry is there afterwards");
 }
 
 void TestConfiguration::typingWritesOnceAfterEveryKeystroke_data()
@@ -190,7 +172,6 @@ void TestConfiguration::typingWritesOnceAfterEveryKeystroke()
     QStringList onDisk;
     connect(window, &Configuration::lamePathWritten, this,
             [&onDisk](const QString &, bool) { onDisk.append(storedLame()); });
-
     QStringList expected;
     QString text = stored;
     for (QChar key : keys) {
@@ -204,25 +185,24 @@ void TestConfiguration::typingWritesOnceAfterEveryKeystroke()
 
     QCOMPARE(onDisk, expected);
     QCOMPARE(window->lamePath(), text);
-    QCOMPARE(storedLame(), text);
 }
 
-void TestConfiguration::pickingInTheDialog_data()
+void TestConfiguration::pickingAFile_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("expectedWrites");
 
-    // <dir> stands for the temporary program folder.
+    // <dir> stands for the temporary program folder, which holds "My Encoder/lame".
     QTest::newRow("a new file") << "/old/lame" << false << "<dir>/My Encoder/lame" << 2;
-    QTest::newRow("the file already shown") << "<dir>/My Encoder/lame" << false
-                                            << "<dir>/My Encoder/lame" << 1;
+    QTest::newRow("the file already shown")
+        << "<dir>/My Encoder/lame" << false << "<dir>/My Encoder/lame" << 1;
     QTest::newRow("cancelled") << "/old/lame" << true << "/old/lame" << 0;
     QTest::newRow("cancelled with an empty box") << "" << true << "" << 0;
 }
 
-void TestConfiguration::pickingInTheDialog()
+void TestConfiguration::pickingAFile()
 {
     QFETCH(QString, stored);
     QFETCH(bool, cancel);
@@ -231,12 +211,8 @@ void TestConfiguration::pickingInTheDialog()
     const QString dir = QDir::toNativeSeparators(m_dir->path());
     stored.replace("<dir>", dir);
     expected.replace("<dir>", dir);
-    const QString encoder = dir + "/My Encoder/lame";
     QVERIFY(QDir().mkpath(dir + "/My Encoder"));
-    QFile exe(encoder);
-    QVERIFY(exe.open(QIODevice::WriteOnly));
-    exe.close();
-
+    QVERIFY(writeFile(dir + "/My Encoder/lame", {}));
     storeLame(stored);
     Configuration *window = shownWindow();
     QVERIFY(window);
@@ -246,7 +222,7 @@ void TestConfiguration::pickingInTheDialog()
     if (cancel)
         dialogs.cancel();
     else
-        dialogs.choose(encoder);
+        dialogs.choose(dir + "/My Encoder/lame");
     QSignalSpy writes(window, &Configuration::lamePathWritten);
     QTest::mouseClick(window->findChild<QPushButton *>("cmdSelectlme"), Qt::LeftButton);
 
@@ -260,189 +236,135 @@ void TestConfiguration::pickingInTheDialog()
         QCOMPARE(settingsBytes(), before);
 }
 
-void TestConfiguration::cancelKeepsAnEditMadeAfterAnEarlierPick()
+void TestConfiguration::realDialogTakesOnlyAnExistingFile_data()
 {
-    storeLame("/old/lame");
-    Configuration *window = shownWindow();
-    QVERIFY(window);
-    ui::ScriptedFileDialogs dialogs;
-    dialogs.choose("/opt/enc/lame");
-    dialogs.cancel();
-    auto *button = window->findChild<QPushButton *>("cmdSelectlme");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("changes"); // the box and the file take the chosen file
 
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTest::keyClicks(pathBox(window), "2");
-    QTest::mouseClick(button, Qt::LeftButton);
-
-    QCOMPARE(dialogs.shown, 2);
-    QCOMPARE(window->lamePath(), QStringLiteral("/opt/enc/lame2"));
-    QCOMPARE(storedLame(), QStringLiteral("/opt/enc/lame2"));
+    QTest::newRow("file chosen") << "accept" << true;
+    QTest::newRow("cancelled") << "reject" << false;
+    // A run that ends while the dialog is open unloads the window from inside the
+    // dialog's event loop, which then destroys the window and the dialog with it.
+    QTest::newRow("window unloaded meanwhile") << "unload" << false;
 }
 
-void TestConfiguration::realDialogReturnsTheChosenFileOrNothing_data()
+void TestConfiguration::realDialogTakesOnlyAnExistingFile()
 {
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("file chosen") << true;
-    QTest::newRow("cancelled") << false;
-}
-
-void TestConfiguration::realDialogReturnsTheChosenFileOrNothing()
-{
-    QFETCH(bool, accept);
+    QFETCH(QString, answer);
+    QFETCH(bool, changes);
     const QString file = QDir::toNativeSeparators(m_dir->path() + "/lame");
-    QFile exe(file);
-    QVERIFY(exe.open(QIODevice::WriteOnly));
-    exe.close();
-
-    std::optional<QFileDialog::FileMode> mode;
-    QTimer answer;
-    answer.setInterval(10);
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        answer.stop();
-        mode = dialog->fileMode();
-        if (accept) {
-            dialog->selectFile(file);
-            static_cast<QDialog *>(dialog)->accept(); // public there
-        } else {
-            dialog->reject();
-        }
-    });
-    answer.start();
-    const std::optional<QString> chosen = ui::FileDialog::openExistingFile(nullptr);
-
-    QCOMPARE(mode, std::optional(QFileDialog::ExistingFile));
-    QCOMPARE(chosen, accept ? std::optional<QString>(file) : std::optional<QString>());
-}
-
-void TestConfiguration::unloadWhileTheDialogIsOpenLeavesTheSettingsAlone()
-{
+    QVERIFY(writeFile(file, {}));
     storeLame("/old/lame");
     ConfigurationRef::program().show();
     QPointer<Configuration> window = ConfigurationRef::program().window();
     QVERIFY(window);
-    const QByteArray before = settingsBytes();
 
-    // A run that ends while the dialog is open unloads the window from inside the
-    // dialog's own event loop, which then destroys the window and the dialog.
-    bool unloaded = false;
+    std::optional<QFileDialog::FileMode> mode;
     QTimer poll;
     poll.setInterval(10);
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (!qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
             return;
         poll.stop();
-        ConfigurationRef::program().unloadAndRelease();
-        unloaded = true;
+        mode = dialog->fileMode();
+        if (answer == "accept") {
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->accept(); // public there
+        } else if (answer == "reject") {
+            dialog->reject();
+        } else {
+            ConfigurationRef::program().unloadAndRelease();
+        }
     });
     poll.start();
     window->cmdSelectlme_Click();
 
-    QVERIFY(unloaded);
-    QVERIFY(window.isNull());
-    QCOMPARE(settingsBytes(), before);
-}
-
-void TestConfiguration::closingUnloadsAndTheNextShowLoadsAfresh_data()
-{
-    QTest::addColumn<bool>("exitButton");
-    QTest::newRow("Exit") << true;
-    QTest::newRow("title bar close") << false;
-}
-
-void TestConfiguration::closingUnloadsAndTheNextShowLoadsAfresh()
-{
-    QFETCH(bool, exitButton);
-    storeLame("/first/lame");
-    QPointer<Configuration> first = shownWindow();
-    QVERIFY(first);
-
-    if (exitButton)
-        QTest::mouseClick(first->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
-    else
-        first->close();
-    QVERIFY(!ConfigurationRef::program().isLoaded());
-    QTRY_VERIFY(first.isNull());
-
-    // Nothing was written at the close, and the next load reads the file afresh.
-    QCOMPARE(storedLame(), QStringLiteral("/first/lame"));
-    storeLame("/second/lame");
-    Configuration *second = shownWindow();
-    QVERIFY(second);
-    QCOMPARE(second->lamePath(), QStringLiteral("/second/lame"));
-    QCOMPARE(configurationWindows(), 1);
-}
-
-void TestConfiguration::readingThePathLoadsTheWindowHiddenOnce()
-{
-    storeLame("/usr/local/bin/lame");
-    ConfigurationRef &ref = ConfigurationRef::program();
-    QVERIFY(!ref.isLoaded());
-
-    QCOMPARE(ref.lamePath(), QStringLiteral("/usr/local/bin/lame"));
-    QPointer<Configuration> window = ref.window();
-    QVERIFY(window);
-    QVERIFY(!window->isVisible());
-
-    // Loaded now: the box, not the file, is what a later read gives.
-    storeLame("/elsewhere/lame");
-    QCOMPARE(ref.lamePath(), QStringLiteral("/usr/local/bin/lame"));
-    ref.show();
-    QCOMPARE(ref.window(), window.data());
-    QVERIFY(window->isVisible());
-    QCOMPARE(window->lamePath(), QStringLiteral("/usr/local/bin/lame"));
-    QCOMPARE(configurationWindows(), 1);
-}
-
-void TestConfiguration::unloadAndReleaseClosesAndDestroysTheWindow_data()
-{
-    QTest::addColumn<QString>("before");
-    QTest::newRow("shown") << "shown";
-    QTest::newRow("loaded hidden") << "hidden";
-    QTest::newRow("not loaded") << "none";
-}
-
-void TestConfiguration::unloadAndReleaseClosesAndDestroysTheWindow()
-{
-    QFETCH(QString, before);
-    storeLame("/first/lame");
-    ConfigurationRef &ref = ConfigurationRef::program();
-    if (before == "shown")
-        ref.show();
-    else if (before == "hidden")
-        ref.lamePath();
-    QPointer<Configuration> window = ref.window();
-
-    ref.unloadAndRelease();
-
-    QVERIFY(!ref.isLoaded());
+    QCOMPARE(mode, std::optional(QFileDialog::ExistingFile));
+    QCOMPARE(storedLame(), changes ? file : QStringLiteral("/old/lame"));
+    QCOMPARE(window.isNull(), answer == "unload");
     if (window)
-        QVERIFY(!window->isVisible());
-    QTRY_VERIFY(window.isNull());
-    QTRY_COMPARE(configurationWindows(), 0);
-    storeLame("/second/lame");
-    QCOMPARE(ref.lamePath(), QStringLiteral("/second/lame"));
+        QCOMPARE(window->lamePath(), storedLame());
 }
 
-void TestConfiguration::showingTwiceKeepsOneWindowAndBringsItToTheFront()
+void TestConfiguration::referenceKeepsOneWindowAndLoadsItWhenTouched_data()
 {
-    storeLame("/usr/bin/lame");
-    Configuration *window = shownWindow();
-    QVERIFY(window);
+    // Steps: "store:P" puts P into the file; "read" reads the path through the
+    // reference; "show"; "exit" clicks Exit; "close" closes from the title bar;
+    // "release" unloads and releases; "other" activates another window.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("lastRead");
+    QTest::addColumn<QString>("visible"); // "shown", "hidden" or "unloaded"
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("firstWindow"); // the window at the end is the first one loaded
 
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::newRow("read loads the window hidden") << "store:/a read" << "/a" << "hidden" << "/a" << true;
+    QTest::newRow("a loaded window is read, not the file")
+        << "store:/a read store:/b read" << "/a" << "hidden" << "/a" << true;
+    QTest::newRow("show after read shows that window")
+        << "store:/a read store:/b show" << "/a" << "shown" << "/a" << true;
+    QTest::newRow("show twice") << "store:/a show show" << "" << "shown" << "/a" << true;
+    QTest::newRow("show brings it to the front")
+        << "store:/a show other show" << "" << "shown" << "/a" << true;
+    QTest::newRow("Exit, then show loads afresh")
+        << "store:/a show exit store:/b show" << "" << "shown" << "/b" << false;
+    QTest::newRow("title bar close, then read loads afresh")
+        << "store:/a show close store:/b read" << "/b" << "hidden" << "/b" << false;
+    QTest::newRow("release closes a shown window") << "store:/a show release" << "" << "unloaded" << "" << false;
+    QTest::newRow("release unloads a hidden window")
+        << "store:/a read release store:/b read" << "/b" << "hidden" << "/b" << false;
+    QTest::newRow("release with none loaded") << "release" << "" << "unloaded" << "" << false;
+}
 
-    QSignalSpy writes(window, &Configuration::lamePathWritten);
-    ConfigurationRef::program().show();
-    QCOMPARE(ConfigurationRef::program().window(), window);
-    QCOMPARE(configurationWindows(), 1);
-    QCOMPARE(writes.count(), 0); // not loaded a second time
-    QVERIFY(QTest::qWaitForWindowActive(window));
+void TestConfiguration::referenceKeepsOneWindowAndLoadsItWhenTouched()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, lastRead);
+    QFETCH(QString, visible);
+    QFETCH(QString, box);
+    QFETCH(bool, firstWindow);
+    ConfigurationRef &ref = ConfigurationRef::program();
+    QPointer<Configuration> first;
+    bool seenFirst = false;
+    std::unique_ptr<QWidget> other;
+    QString read;
+
+    for (const QString &step : steps.split(' ')) {
+        if (step.startsWith("store:")) {
+            storeLame(step.mid(6));
+        } else if (step == "read") {
+            read = ref.lamePath();
+        } else if (step == "show") {
+            ref.show();
+        } else if (step == "exit") {
+            QTest::mouseClick(ref.window()->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
+        } else if (step == "close") {
+            ref.window()->close();
+        } else if (step == "release") {
+            ref.unloadAndRelease();
+        } else if (step == "other") {
+            other = std::make_unique<QWidget>();
+            other->show();
+            other->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(other.get()));
+        }
+        if (!seenFirst && ref.window()) {
+            first = ref.window();
+            seenFirst = true;
+        }
+        if (step == "exit" || step == "close" || step == "release")
+            QVERIFY(!ref.isLoaded()); // at once, not only once it is destroyed
+    }
+
+    QCOMPARE(read, lastRead);
+    QTRY_COMPARE(configurationWindows(), ref.isLoaded() ? 1 : 0); // unloaded ones are destroyed
+    Configuration *window = ref.window();
+    QCOMPARE(window ? (window->isVisible() ? "shown" : "hidden") : "unloaded", visible);
+    QCOMPARE(window && window == first, firstWindow);
+    if (window)
+        QCOMPARE(window->lamePath(), box);
+    if (visible == "shown")
+        QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
 void TestConfiguration::controlsStandWhereDesigned_data()
@@ -470,28 +392,23 @@ void TestConfiguration::controlsStandWhereDesigned()
     QWidget *control = window.findChild<QWidget *>(name);
     QVERIFY(control);
     QCOMPARE(control->geometry(), geometry);
-    QString shown;
     if (auto *label = qobject_cast<QLabel *>(control)) {
-        shown = label->text();
+        QCOMPARE(label->text(), text);
         QCOMPARE(label->font().family(), QStringLiteral("Verdana"));
         QCOMPARE(label->font().pointSizeF(), 9.0);
-        QCOMPARE(label->font().bold(), false);
     } else if (auto *box = qobject_cast<QLineEdit *>(control)) {
-        shown = box->text();
+        QCOMPARE(box->text(), text);
     } else if (auto *button = qobject_cast<QPushButton *>(control)) {
-        shown = button->text();
-        if (text.isEmpty())
-            QVERIFY(!button->icon().isNull());
+        QCOMPARE(button->text(), text);
+        QCOMPARE(button->icon().isNull(), !text.isEmpty()); // the picture button
     }
-    QCOMPARE(shown, text);
 }
 
 void TestConfiguration::windowOpensWithFocusInThePathBoxAndTabsInOrder()
 {
     Configuration *window = shownWindow();
     QVERIFY(window);
-    QLineEdit *box = pathBox(window);
-    QTRY_COMPARE(QApplication::focusWidget(), box);
+    QTRY_COMPARE(QApplication::focusWidget(), pathBox(window));
 
     QStringList order;
     for (int i = 0; i < 3; ++i) {
