@@ -36,6 +36,10 @@ Configuration *ConfigurationRef::loaded()
     return window;
 }
 
+Configuration *ConfigurationRef::window() const { return m_window.data(); }
+
+bool ConfigurationRef::isLoaded() const { return !m_window.isNull(); }
+
 QString ConfigurationRef::lamePath() { return loaded()->lamePath(); }
 
 void ConfigurationRef::unloadAndRelease()

@@ -41,8 +41,8 @@ public:
     void show();
 
     // The loaded window, or nullptr. A window that is closing no longer counts.
-    Configuration *window() const { return m_window.data(); }
-    bool isLoaded() const { return !m_window.isNull(); }
+    Configuration *window() const;
+    bool isLoaded() const;
 
 private:
     Configuration *loaded();
