@@ -1,6 +1,8 @@
-#include "batch/configview.h"
 #include "batch/mainview.h"
+#include "platform/profile.h"
+#include "settings/location.h"
 #include "testsupport.h"
+#include "ui/configurationref.h"
 #include "ui/frmmain.h"
 #include "ui/messagebox.h"
 #include "ui/statuslamp.h"
@@ -26,15 +28,6 @@
 #include <optional>
 
 namespace {
-
-// The configuration window reduced to the encoder path it hands out.
-class FakeConfig : public ConfigView {
-public:
-    QString path;
-    int unloads = 0;
-    QString lamePath() override { return path; }
-    void unloadAndRelease() override { ++unloads; }
-};
 
 QString caption(const QWidget *widget)
 {
@@ -68,14 +61,17 @@ class tst_frmMain : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FakeConfig m_config;
+    ui::ConfigurationRef m_config;
     QPointer<frmMain> m_window;
 
+    // The window as it stands before its load, with the encoder that the
+    // configuration window will read from the settings file.
     frmMain &makeWindow(const QString &encoder = testsupport::standinEncoder())
     {
-        m_config.path = encoder;
+        const QString ini = settings::settingsFilePath();
+        [&] { QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", encoder, ini)); }();
         m_window = new frmMain(m_config);
-        m_window->settings().setInifile(m_dir->filePath(QStringLiteral("purlwave.ini")));
+        m_window->settings().setInifile(ini);
         return *m_window;
     }
 
@@ -131,12 +127,15 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_config = FakeConfig();
+        settings::setProgramFolderForTesting(m_dir->path());
     }
 
     void cleanup()
     {
         delete m_window.data();
+        m_config.unloadAndRelease();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settings::setProgramFolderForTesting(QString());
         m_dir.reset();
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.cbegin(), windows.cend(), [](const QWidget *w) {
@@ -488,7 +487,7 @@ private slots:
         QCOMPARE(control<QLabel>("lblFile2")->text(), QStringLiteral("Done!"));
         QVERIFY(testsupport::looksLikeMp3(folder.filePath(QStringLiteral("out/first take.mp3")), 1.0));
         QVERIFY(testsupport::looksLikeMp3(folder.filePath(QStringLiteral("out/Second.mp3")), 1.0));
-        QCOMPARE(m_config.unloads, 1);
+        QVERIFY(!m_config.isLoaded()); // the completed run unloaded it
     }
 };
 

@@ -4,8 +4,10 @@
 //   purlwave_windowshot OUTPUT.png [--busy]
 //
 // --busy shows the look during a run instead, with the longest status texts.
-#include "batch/configview.h"
 #include "batch/mainview.h"
+#include "platform/profile.h"
+#include "settings/location.h"
+#include "ui/configurationref.h"
 #include "ui/frmmain.h"
 
 #include <QApplication>
@@ -18,14 +20,6 @@
 
 #include <cstdio>
 
-namespace {
-class PathOnly : public ConfigView {
-public:
-    QString lamePath() override { return QStringLiteral("/usr/bin/lame"); }
-    void unloadAndRelease() override {}
-};
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -37,10 +31,15 @@ int main(int argc, char *argv[])
     }
     const bool busy = args.contains(QStringLiteral("--busy"));
 
+    // The program lives in a folder of its own for the picture, so that no settings
+    // file of the user's is touched.
     QTemporaryDir folder;
-    PathOnly config;
+    settings::setProgramFolderForTesting(folder.path());
+    platform::WritePrivateProfileString(QStringLiteral("PATHS"), QStringLiteral("LAME"),
+                                        QStringLiteral("/usr/bin/lame"), settings::settingsFilePath());
+    ui::ConfigurationRef config;
     frmMain window(config);
-    window.settings().setInifile(folder.filePath(QStringLiteral("purlwave.ini")));
+    window.settings().setInifile(settings::settingsFilePath());
 
     auto *list = window.findChild<QListWidget *>(QStringLiteral("lstWavefiles"));
     for (const char *row : {"/home/ann/Music/Harbour Lights.wav", "/home/ann/Music/Tide Pool (live).wav",

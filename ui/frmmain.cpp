@@ -90,7 +90,7 @@ void setTextColour(QLabel *label, quint32 bgr)
 
 } // namespace
 
-frmMain::frmMain(ConfigView &configuration, QWidget *parent)
+frmMain::frmMain(ui::ConfigurationRef &configuration, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_configuration(configuration),

@@ -3,10 +3,10 @@
 #include "batch/batchrun.h"
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
+#include "ui/configurationref.h"
 
 #include <QWidget>
 
-class ConfigView;
 class QButtonGroup;
 class QFrame;
 class QGroupBox;
@@ -28,7 +28,7 @@ class StatusLamp;
 class frmMain : public QWidget, public MainView {
     Q_OBJECT
 public:
-    explicit frmMain(ConfigView &configuration, QWidget *parent = nullptr);
+    explicit frmMain(ui::ConfigurationRef &configuration, QWidget *parent = nullptr);
     ~frmMain() override;
 
     Cinifile &settings() { return m_settings; }
@@ -66,7 +66,7 @@ private:
     void connectHandlers();
     void placeCentred();
 
-    ConfigView &m_configuration;
+    ui::ConfigurationRef &m_configuration;
     Cinifile m_settings;
     BatchRun m_batch;
 
