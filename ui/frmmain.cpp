@@ -1,5 +1,7 @@
 #include "ui/frmmain.h"
 
+#include "ui/configuration.h"
+#include "ui/help.h"
 #include "ui/logo.h"
 #include "ui/messagebox.h"
 #include "ui/optionbutton.h"
@@ -217,6 +219,10 @@ void frmMain::connectHandlers()
 {
     connect(cmdEncode, &QPushButton::clicked, this, &frmMain::cmdEncode_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+    // Connected after the design texts are in place, so that only the load and
+    // later changes are saved.
+    connect(txtOutPath, &QLineEdit::textChanged, this, &frmMain::txtOutPath_Change);
+    connect(txtCustom, &QLineEdit::textChanged, this, &frmMain::txtCustom_Change);
 
     // Within the preset group only the chosen button is a tab stop. Qt moves the
     // tab stop only when a button of the group takes the focus, not when the
@@ -241,6 +247,63 @@ void frmMain::placeCentred()
 void frmMain::cmdEncode_Click() { m_batch.cmdEncode_Click(); }
 
 void frmMain::cmdCancel_Click() { m_batch.cmdCancel_Click(); }
+
+void frmMain::Form_Load()
+{
+    // Clearing the program's reference to the configuration window means: a window
+    // loaded only to read the encoder path, and never shown, is let go, so that the
+    // next read loads it afresh from the settings file. At the program's start none
+    // is loaded and nothing happens. A window the user has on the screen stays, and
+    // the reference keeps it: without it a second configuration window could open
+    // beside the one the user sees.
+    if (m_configuration.isLoaded() && !m_configuration.window()->isVisible())
+        m_configuration.unloadAndRelease();
+
+    // Files dragged from the file manager; the drop handlers decide what a drop does.
+    setAcceptDrops(true);
+
+    // F1 opens the help file beside the program, looked up at each press. One key
+    // per window, however often it loads: two would leave F1 ambiguous, and dead.
+    if (!m_helpKey)
+        m_helpKey = ui::installHelpKey(this);
+
+    // The settings object is a member and lives as long as the window; the start-up
+    // below names its file before either box changes.
+
+    cmdCancel->setEnabled(false);
+    setLampColour(Lamp::shpRecord, colours::RecordDim);
+    setLampColour(Lamp::shpWait, colours::WaitDim);
+    setLampColour(Lamp::shpReady, colours::ReadyLit);
+
+    m_choices.restoreOrCreate(*this);
+
+    // Modeless and without an owner: the window becomes visible at the end of its load.
+    show();
+}
+
+void frmMain::txtOutPath_Change() { m_choices.txtOutPath_Change(txtOutPath->text()); }
+
+void frmMain::txtCustom_Change() { m_choices.txtCustom_Change(txtCustom->text()); }
+
+// A box shows the start of a text put into it, as it does its design text.
+void frmMain::setOutPathText(const QString &text)
+{
+    txtOutPath->setText(text);
+    txtOutPath->setCursorPosition(0);
+}
+
+void frmMain::setCustomText(const QString &text)
+{
+    txtCustom->setText(text);
+    txtCustom->setCursorPosition(0);
+}
+
+void frmMain::setPresetButton(int code)
+{
+    QRadioButton *const byCode[] = {opt128, optVar, Opt256, optCustom};
+    if (code >= 1 && code <= static_cast<int>(std::size(byCode)))
+        byCode[code - 1]->setChecked(true);
+}
 
 void frmMain::keyPressEvent(QKeyEvent *event)
 {

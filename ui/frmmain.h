@@ -3,6 +3,7 @@
 #include "batch/batchrun.h"
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
+#include "settings/savedchoices.h"
 #include "ui/configurationref.h"
 
 #include <QWidget>
@@ -16,6 +17,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 
 namespace ui {
 class Logo;
@@ -24,8 +26,8 @@ class StatusLamp;
 
 // The main window. Every control is a direct child of the window, placed at a
 // fixed position; the controls carry their own names as object names. The batch
-// drives the window through MainView.
-class frmMain : public QWidget, public MainView {
+// drives the window through MainView; the start-up fills it through ChoicesView.
+class frmMain : public QWidget, public MainView, public settings::ChoicesView {
     Q_OBJECT
 public:
     explicit frmMain(ui::ConfigurationRef &configuration, QWidget *parent = nullptr);
@@ -51,9 +53,21 @@ public:
     PresetButtons presetButtons() const override;
     void messageBox(const QString &text, const std::optional<QString> &title) override;
 
+    // ChoicesView: the setting boxes and the presets, as the start-up fills them.
+    void setOutPathText(const QString &text) override;
+    void setCustomText(const QString &text) override;
+    void setPresetButton(int code) override;
+
+    // The window's load: readies the window, restores the saved choices (or
+    // writes a new settings file with the defaults) and shows the window.
+    void Form_Load();
+
 public slots:
     void cmdEncode_Click();
     void cmdCancel_Click();
+    // Save the box's whole text at every change of it, whatever made the change.
+    void txtOutPath_Change();
+    void txtCustom_Change();
 
 protected:
     // Enter acts on the window's default button, cmdEncode, unless a push button
@@ -68,6 +82,8 @@ private:
 
     ui::ConfigurationRef &m_configuration;
     Cinifile m_settings;
+    settings::SavedChoices m_choices{m_settings};
+    QShortcut *m_helpKey = nullptr; // made by the first load
     BatchRun m_batch;
 
     // The controls, in the order in which the window creates them.

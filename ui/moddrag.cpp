@@ -1,5 +1,27 @@
 #include "ui/moddrag.h"
 
+#include "ui/configurationref.h"
+#include "ui/frmmain.h"
+
+#include <QCoreApplication>
+
 namespace ui {
-void Main() {}
+
+void Main()
+{
+    // The window goes when it is closed (Quit, the close box). The program ends
+    // when its last visible window has closed; a hidden configuration window does
+    // not keep it alive and closes as the event loop ends.
+    auto *window = new frmMain(ConfigurationRef::program());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Should the program end another way, the window still closes, and is deleted,
+    // before the application object goes.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window, &QWidget::close);
+
+    // Showing a window that is not loaded loads it, and the load shows it; the
+    // show here then finds it visible.
+    window->Form_Load();
+    window->show();
+}
+
 } // namespace ui
