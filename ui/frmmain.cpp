@@ -4,17 +4,25 @@
 #include "ui/help.h"
 #include "ui/logo.h"
 #include "ui/messagebox.h"
+#include "ui/modfolderbrowse.h"
 #include "ui/optionbutton.h"
+#include "ui/outpathbox.h"
 #include "ui/statuslamp.h"
+#include "ui/wavelist.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -120,7 +128,7 @@ void frmMain::createControls()
     cmdClearWav = placed(new QPushButton(QStringLiteral("Rem&ove all"), this), "cmdClearWav",
                          twipsRect(6690, 3990, 945, 345));
 
-    lstWavefiles = placed(new QListWidget(this), "lstWavefiles", twipsRect(30, 1950, 7605, 2010));
+    lstWavefiles = placed(new ui::WaveList(this), "lstWavefiles", twipsRect(30, 1950, 7605, 2010));
     lstWavefiles->setSelectionMode(QAbstractItemView::SingleSelection);
     lstWavefiles->setSortingEnabled(false);
 
@@ -164,7 +172,7 @@ void frmMain::createControls()
                        twipsRect(9000, 4320, 1215, 375));
     cmdEncode->setFont(systemFont(8.25, true));
 
-    txtOutPath = placed(new QLineEdit(this), "txtOutPath", twipsRect(90, 4470, 4575, 285));
+    txtOutPath = placed(new ui::OutPathBox(this), "txtOutPath", twipsRect(90, 4470, 4575, 285));
     txtOutPath->setToolTip(QStringLiteral("The folder in which to save the MP3-files"));
 
     // The frame only groups the presets to the eye: it is not their parent, and it
@@ -219,6 +227,12 @@ void frmMain::connectHandlers()
 {
     connect(cmdEncode, &QPushButton::clicked, this, &frmMain::cmdEncode_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
+    connect(cmdClearCurrent, &QPushButton::clicked, this, &frmMain::cmdClearCurrent_Click);
+    connect(cmdClearWav, &QPushButton::clicked, this, &frmMain::cmdClearWav_Click);
+    connect(cmdConfig, &QPushButton::clicked, this, &frmMain::cmdConfig_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
+    connect(cmdSelectTrg, &QPushButton::clicked, this, &frmMain::cmdSelectTrg_Click);
     // Connected after the design texts are in place, so that only the load and
     // later changes are saved.
     connect(txtOutPath, &QLineEdit::textChanged, this, &frmMain::txtOutPath_Change);
@@ -244,7 +258,95 @@ void frmMain::placeCentred()
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void frmMain::cmdEncode_Click() { m_batch.cmdEncode_Click(); }
+void frmMain::cmdEncode_Click()
+{
+    m_batch.cmdEncode_Click();
+    // A close during the run was put off until the run had unwound. A press of
+    // Encode nested inside a run returns at once and leaves it to the outer one.
+    if (m_closeAfterRun && !m_batch.isRunning()) {
+        m_closeAfterRun = false;
+        close();
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_batch.isRunning()) {
+        // The run is further up this very call stack and still uses the window,
+        // which closes, and may be destroyed, only once the run has returned. As
+        // the run unwinds, the encoder is killed, its incomplete MP3 removed and
+        // nothing more encoded.
+        m_batch.abandon();
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void frmMain::cmdClearCurrent_Click()
+{
+    const QList<QListWidgetItem *> selected = lstWavefiles->selectedItems();
+    if (selected.isEmpty()) {
+        ui::MessageBox::information(this, QStringLiteral("No file selected for removal or unknown error"),
+                                    QStringLiteral("Error"));
+        return;
+    }
+    const int row = lstWavefiles->row(selected.first());
+    delete lstWavefiles->takeItem(row);
+    selectRow(-1);
+    if (m_batch.isRunning())
+        m_batch.rowsRemoved(row, 1);
+}
+
+void frmMain::cmdClearWav_Click()
+{
+    const int rows = lstWavefiles->count();
+    lstWavefiles->removeAllRows();
+    if (rows > 0 && m_batch.isRunning())
+        m_batch.rowsRemoved(0, rows);
+}
+
+void frmMain::cmdConfig_Click() { m_configuration.show(); }
+
+void frmMain::cmdAbout_Click()
+{
+    ui::MessageBox::information(
+        this,
+        QStringLiteral("Purlwave turns your WAV files into MP3 files.\n\n"
+                       "News, updates and help are waiting for you on our web site:\n"
+                       "https://purlwave.example.org\n\n"
+                       "Questions, ideas and bug reports are welcome at:\n"
+                       "support@purlwave.example.org"),
+        QStringLiteral("About Purlwave - by the Purlwave developers"));
+}
+
+void frmMain::cmdQuit_Click() { close(); }
+
+void frmMain::cmdSelectTrg_Click()
+{
+    const QPointer<frmMain> self(this);
+    const QString folder = ui::BrowseForFolder(this, QStringLiteral("Select folder to store MP3-files"));
+    // A cancelled dialog leaves the box, and so the saved output folder, as they
+    // were; so does a window that went away while its dialog was open.
+    if (!self || folder.isEmpty())
+        return;
+    // At the root the folder already ends in a separator, and the box then ends in
+    // two, which names the same folder.
+    txtOutPath->setText(folder + QDir::separator());
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event) { Form_OLEDragOver(event); }
+
+void frmMain::dragMoveEvent(QDragMoveEvent *event) { Form_OLEDragOver(event); }
+
+void frmMain::Form_OLEDragOver(QDragMoveEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void frmMain::dropEvent(QDropEvent *event) { event->ignore(); }
 
 void frmMain::cmdCancel_Click() { m_batch.cmdCancel_Click(); }
 

@@ -21,7 +21,9 @@ class QShortcut;
 
 namespace ui {
 class Logo;
+class OutPathBox;
 class StatusLamp;
+class WaveList;
 } // namespace ui
 
 // The main window. Every control is a direct child of the window, placed at a
@@ -68,8 +70,24 @@ public slots:
     // Save the box's whole text at every change of it, whatever made the change.
     void txtOutPath_Change();
     void txtCustom_Change();
+    // The list and window commands.
+    void cmdClearCurrent_Click();
+    void cmdClearWav_Click();
+    void cmdConfig_Click();
+    void cmdAbout_Click();
+    void cmdQuit_Click();
+    void cmdSelectTrg_Click();
 
 protected:
+    // Closing during a batch run ends the running encoder and closes the window
+    // once the run has unwound.
+    void closeEvent(QCloseEvent *event) override;
+    // A drag over the window outside the list and the output box shows the copy
+    // effect, whatever it carries; a drop there does nothing.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void Form_OLEDragOver(QDragMoveEvent *event);
     // Enter acts on the window's default button, cmdEncode, unless a push button
     // has the focus: that one is clicked instead.
     void keyPressEvent(QKeyEvent *event) override;
@@ -85,11 +103,12 @@ private:
     settings::SavedChoices m_choices{m_settings};
     QShortcut *m_helpKey = nullptr; // made by the first load
     BatchRun m_batch;
+    bool m_closeAfterRun = false; // closed during a run: close once it has unwound
 
     // The controls, in the order in which the window creates them.
     QPushButton *cmdClearCurrent = nullptr;
     QPushButton *cmdClearWav = nullptr;
-    QListWidget *lstWavefiles = nullptr;
+    ui::WaveList *lstWavefiles = nullptr;
     QPushButton *cmdConfig = nullptr;
     QPushButton *cmdQuit = nullptr;
     QPushButton *cmdAbout = nullptr;
@@ -101,7 +120,7 @@ private:
     QRadioButton *optVar = nullptr;
     QRadioButton *opt128 = nullptr;
     QPushButton *cmdEncode = nullptr;
-    QLineEdit *txtOutPath = nullptr;
+    ui::OutPathBox *txtOutPath = nullptr;
     QGroupBox *frmOptions = nullptr;
     ui::Logo *picLogo = nullptr;
     QLabel *lblWavelist = nullptr;
