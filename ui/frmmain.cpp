@@ -342,6 +342,13 @@ void frmMain::dragMoveEvent(QDragMoveEvent *event) { Form_OLEDragOver(event); }
 
 void frmMain::Form_OLEDragOver(QDragMoveEvent *event)
 {
+    // A drag that the list or the output box refused comes up to the window as
+    // well; over them the refusal stands.
+    const QPoint pos = event->position().toPoint();
+    if (lstWavefiles->geometry().contains(pos) || txtOutPath->geometry().contains(pos)) {
+        event->ignore();
+        return;
+    }
     event->setDropAction(Qt::CopyAction);
     event->accept();
 }
