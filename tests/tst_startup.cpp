@@ -2,7 +2,6 @@
 #include "settings/cinifile.h"
 #include "settings/location.h"
 #include "settings/savedchoices.h"
-#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +16,6 @@ using settings::StartKind;
 
 namespace {
 const QString kDesignCustom = QStringLiteral(" (ignored in preset mode)");
-const QString kMissing = QStringLiteral("<missing>");
 
 // The main window's setting boxes and preset buttons as the load meets them: a
 // box whose text changes runs its change handler, as the real box does.
@@ -47,7 +45,7 @@ public:
 // The whole stored value, without the read limit of the settings object.
 QString stored(const QString &section, const QString &key)
 {
-    return platform::GetPrivateProfileString(section, key, kMissing, 4096, settings::settingsFilePath());
+    return platform::GetPrivateProfileString(section, key, "<missing>", 4096, settings::settingsFilePath());
 }
 
 void store(const QString &section, const QString &key, const QString &value)
@@ -61,10 +59,11 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-QByteArray newFile(const QString &folder, const QString &lame)
+void makeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions mode)
 {
-    return QStringLiteral("[PATHS]\nSource Path=%1\nDestination Path=%1\nLAME=%2\n"
-                          "[SETTINGS]\nDefault Encoding=1\n").arg(folder, lame).toUtf8();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QVERIFY(file.setPermissions(mode));
 }
 
 QString userFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
@@ -77,10 +76,10 @@ class tst_Startup : public QObject {
     QString m_folder;
     QByteArray m_searchPath;
 
-    void useProgramFolder(const QString &folder, bool make = true)
+    void useProgramFolder(const QString &folder)
     {
         m_folder = folder;
-        QVERIFY(!make || QDir().mkpath(folder));
+        QVERIFY(QDir().mkpath(folder));
         settings::setProgramFolderForTesting(folder);
     }
     static void forgetPerUserFile()
@@ -98,8 +97,7 @@ private slots:
     void init()
     {
         forgetPerUserFile();
-        m_dir.emplace();
-        QVERIFY(m_dir->isValid());
+        QVERIFY(m_dir.emplace().isValid());
         useProgramFolder(m_dir->path() + QStringLiteral("/Encoder"));
     }
     void cleanup()
@@ -111,32 +109,52 @@ private slots:
         m_dir.reset();
     }
 
-    void firstStartSecondStartAndStartAfterDeletion_data()
+    void firstStartRestartAndStartAfterDeletion_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("plain folder") << QString();
-        QTest::newRow("blanks and non-ASCII letters") << QStringLiteral("Mein Ordner/Ünïcödé ĳ");
-        QTest::newRow("one level below the root") << QStringLiteral("/");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("perUser"); // the settings file is the per-user one
+        QTest::addColumn<bool>("ownLame");
+        QTest::addColumn<bool>("lameOnPath");
+        QTest::newRow("blanks and non-ASCII letters; own lame beats the search path")
+            << "Mein Ordner/Ünïcödé ĳ" << false << true << true;
+        QTest::newRow("settings file without write bits; lame on the search path") << "bits" << true << false << true;
+        QTest::newRow("kernel folder that takes no files; no lame anywhere") << "/proc" << true << false << false;
     }
-    void firstStartSecondStartAndStartAfterDeletion()
+    void firstStartRestartAndStartAfterDeletion()
     {
-        QFETCH(QString, folder);
-        std::optional<QTemporaryDir> belowRoot;
-        if (folder == u'/') {
-            belowRoot.emplace(QDir::rootPath() + QStringLiteral("purlwave-XXXXXX"));
-            if (!belowRoot->isValid())
-                QSKIP("no folder can be made in the root here");
-            useProgramFolder(belowRoot->path());
-        } else if (!folder.isEmpty()) {
-            useProgramFolder(m_dir->filePath(folder));
+        QFETCH(QString, setup);
+        QFETCH(bool, perUser);
+        QFETCH(bool, ownLame);
+        QFETCH(bool, lameOnPath);
+        const QString beside = m_folder + "/purlwave.ini";
+        const QByteArray old("[PATHS]\nDestination Path=/old\n");
+        if (setup == "/proc") {
+            if (!QFileInfo(setup).isDir())
+                QSKIP("no /proc here");
+            useProgramFolder(setup);
+        } else if (setup == "bits") {
+            makeFile(beside, old, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        } else {
+            useProgramFolder(m_dir->filePath(setup));
         }
-        const QString lame = testsupport::realLame().isEmpty() ? m_folder + "/lame" : testsupport::realLame();
-        const QString path = m_folder + "/purlwave.ini";
+        const QString bin = m_dir->filePath("bin");
+        QVERIFY(QDir().mkpath(bin));
+        qputenv("PATH", bin.toUtf8());
+        const auto exe = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        if (ownLame)
+            makeFile(m_folder + "/lame", "#!/bin/sh\n", exe);
+        if (lameOnPath)
+            makeFile(bin + "/lame", "#!/bin/sh\n", exe);
+        const QString lame = (lameOnPath && !ownLame ? bin : m_folder) + "/lame";
+        const QString path = (perUser ? userFolder() : m_folder) + "/purlwave.ini";
+        const QByteArray defaults = QStringLiteral("[PATHS]\nSource Path=%1\nDestination Path=%1\nLAME=%2\n"
+                                                   "[SETTINGS]\nDefault Encoding=1\n").arg(m_folder, lame).toUtf8();
 
         for (int round = 1; round <= 2; ++round) { // the second after the user deleted the file
             FakeWindow fresh;
             QCOMPARE(fresh.start(), StartKind::FirstRun);
-            QCOMPARE(fileBytes(path), newFile(m_folder, lame));
+            QCOMPARE(settings::settingsFilePath(), path);
+            QCOMPARE(fileBytes(path), defaults);
             QCOMPARE(fresh.presets, QList<int>{1});
             QCOMPARE(fresh.outPath, m_folder);
             QCOMPARE(fresh.custom, kDesignCustom);
@@ -149,8 +167,14 @@ private slots:
             QCOMPARE(second.presets, QList<int>{1});
             second.setCustomText("-b 192");
             store("SETTINGS", "Default Encoding", "3");
+            store("PATHS", "Lame", "/opt/lame"); // the configuration window's spelling
+            QByteArray edited = defaults;
+            edited.replace("LAME=" + lame.toUtf8(), "LAME=/opt/lame").replace("Encoding=1", "Encoding=3");
+            QCOMPARE(fileBytes(path), edited + "[CUSTOM]\nParameters=-b 192\n");
             QVERIFY(QFile::remove(path));
         }
+        if (setup == "bits")
+            QCOMPARE(fileBytes(beside), old);
     }
 
     void firstRunSplitsTheFolderAtItsRoot_data()
@@ -159,7 +183,6 @@ private slots:
         QTest::addColumn<QString>("root");
         QTest::newRow("the root itself") << "/" << "/";
         QTest::newRow("one level") << "/opt" << "/";
-        QTest::newRow("blanks and non-ASCII letters") << "/srv/Mein Ordner/Ünïcödé" << "/";
         QTest::newRow("network share") << "//server/share/Encoder" << "//server/share/";
         QTest::newRow("drive root") << "C:/Tools" << "C:/";
     }
@@ -174,156 +197,54 @@ private slots:
         QCOMPARE(QDir::cleanPath(ini.inifile()), QDir::cleanPath(folder + "/purlwave.ini"));
     }
 
-    void storedPresetChoosesItsButton_data()
+    void restoreShowsStoredChoicesAndKeepsThemUntilEdited_data()
     {
-        QTest::addColumn<QString>("value"); // a null text: no entry at all
+        QTest::addColumn<QStringList>("entry"); // section, key, value
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QList<int>>("chosen");
+        QTest::addColumn<QString>("outPath");
+        QTest::addColumn<QString>("custom");
+        QTest::addColumn<QList<int>>("presets");
+        const auto preset = [](const QString &value) { return QStringList{"SETTINGS", "Default Encoding", value}; };
         for (int code = 1; code <= 4; ++code)
-            QTest::addRow("code %d", code) << QString::number(code) << "C" << QList<int>{code};
-        QTest::newRow("5 chooses none") << "5" << "C" << QList<int>{};
-        QTest::newRow("0 chooses none") << "0" << "C" << QList<int>{};
-        QTest::newRow("text chooses none") << "x" << "C" << QList<int>{};
-        QTest::newRow("empty chooses none") << "" << "C" << QList<int>{};
-        QTest::newRow("missing chooses none") << QString() << "C" << QList<int>{};
-        QTest::newRow("decimal comma in a German locale") << "3,0" << "de_DE" << QList<int>{3};
-    }
-    void storedPresetChoosesItsButton()
-    {
-        QFETCH(QString, value);
-        QFETCH(QString, locale);
-        QFETCH(QList<int>, chosen);
-        QLocale::setDefault(QLocale(locale));
-        store("PATHS", "Destination Path", m_folder);
-        if (!value.isNull())
-            store("SETTINGS", "Default Encoding", value);
-        FakeWindow window;
-        QCOMPARE(window.start(), StartKind::Restored);
-        QCOMPARE(window.presets, chosen);
-    }
-
-    void storedTextIsShownAndKeptUntilEdited_data()
-    {
-        QTest::addColumn<bool>("outPath"); // else the custom parameters
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("shown");
+            QTest::addRow("preset %d", code) << preset(QString::number(code)) << "C" << "" << "" << QList<int>{code};
+        QTest::newRow("preset 5 chooses none") << preset("5") << "C" << "" << "" << QList<int>{};
+        QTest::newRow("preset text chooses none") << preset("x") << "C" << "" << "" << QList<int>{};
+        QTest::newRow("decimal comma in a German locale") << preset("3,0") << "de_DE" << "" << "" << QList<int>{3};
         const QString longFolder = "/srv/" + QString(140, u'm');
         const QString longParameters = QStringLiteral("-b 320 -q 0 ").repeated(12).trimmed();
         const QString wide = QString(80, QChar(0xFC)); // two bytes each
-        QTest::newRow("folder") << true << "/srv/Music out" << "/srv/Music out";
-        QTest::newRow("root folder") << true << "/" << "/";
-        QTest::newRow("empty folder") << true << "" << "";
-        QTest::newRow("parameters") << false << "-V 2 --vbr-new" << "-V 2 --vbr-new";
-        QTest::newRow("folder past the read limit") << true << longFolder << longFolder.left(99);
-        QTest::newRow("parameters past the read limit") << false << longParameters << longParameters.left(99);
-        QTest::newRow("non-ASCII past the read limit") << false << wide << wide.left(49);
+        const auto folder = [](const QString &value) { return QStringList{"PATHS", "Destination Path", value}; };
+        const auto params = [](const QString &value) { return QStringList{"CUSTOM", "Parameters", value}; };
+        QTest::newRow("stored folder") << folder("/srv/Music out") << "C" << "/srv/Music out" << "" << QList<int>{};
+        QTest::newRow("folder past the read limit")
+            << folder(longFolder) << "C" << longFolder.left(99) << "" << QList<int>{};
+        QTest::newRow("parameters past the read limit")
+            << params(longParameters) << "C" << "" << longParameters.left(99) << QList<int>{};
+        QTest::newRow("non-ASCII past the read limit") << params(wide) << "C" << "" << wide.left(49) << QList<int>{};
     }
-    void storedTextIsShownAndKeptUntilEdited()
+    void restoreShowsStoredChoicesAndKeepsThemUntilEdited()
     {
-        QFETCH(bool, outPath);
-        QFETCH(QString, value);
-        QFETCH(QString, shown);
-        const QString section = outPath ? "PATHS" : "CUSTOM";
-        const QString key = outPath ? "Destination Path" : "Parameters";
-        store(section, key, value);
-
-        for (int start = 1; start <= 2; ++start) {
-            FakeWindow window;
-            QCOMPARE(window.start(), StartKind::Restored);
-            QCOMPARE(outPath ? window.outPath : window.custom, shown);
-            QCOMPARE(stored(section, key), value);
-            if (start == 2) {
-                outPath ? window.setOutPathText(shown + "x") : window.setCustomText(shown + "x");
-                QCOMPARE(stored(section, key), shown + "x");
-            }
-        }
-    }
-
-    void unwritableProgramFolderUsesThePerUserFile_data()
-    {
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("folder below a regular file") << "file";
-        QTest::newRow("settings name taken by a folder") << "folder";
-        QTest::newRow("settings file without write bits") << "bits";
-        QTest::newRow("kernel folder that takes no files") << "kernel";
-    }
-    void unwritableProgramFolderUsesThePerUserFile()
-    {
-        QFETCH(QString, refusal);
-        const QString beside = m_folder + "/purlwave.ini";
-        const QByteArray old("[PATHS]\nDestination Path=/old\n");
-        if (refusal == "file") {
-            QFile file(m_dir->filePath("file"));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            useProgramFolder(file.fileName() + "/Encoder", false);
-        } else if (refusal == "folder") {
-            QVERIFY(QDir().mkpath(beside));
-        } else if (refusal == "bits") {
-            QFile file(beside);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-            QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther));
-        } else {
-            if (!QFileInfo(QStringLiteral("/proc")).isDir())
-                QSKIP("no /proc here");
-            useProgramFolder(QStringLiteral("/proc"));
-        }
-
-        FakeWindow first;
-        QCOMPARE(first.start(), StartKind::FirstRun);
-        QCOMPARE(settings::settingsFilePath(), userFolder() + "/purlwave.ini");
-        QCOMPARE(stored("PATHS", "Source Path"), m_folder);
-        QCOMPARE(first.outPath, m_folder);
-        first.setCustomText("-b 192");
-
-        FakeWindow second;
-        QCOMPARE(second.start(), StartKind::Restored);
-        QCOMPARE(second.custom, QStringLiteral("-b 192"));
-        QCOMPARE(second.presets, QList<int>{1});
-        if (refusal == "bits")
-            QCOMPARE(fileBytes(beside), old);
-    }
-
-    void writableFileBesideTheProgramWinsOverThePerUserFile()
-    {
+        QFETCH(QStringList, entry);
+        QFETCH(QString, locale);
+        QFETCH(QString, outPath);
+        QFETCH(QString, custom);
+        QLocale::setDefault(QLocale(locale));
+        // A per-user file is there too: the writable file beside the program wins.
         QVERIFY(QDir().mkpath(userFolder()));
         QVERIFY(platform::WritePrivateProfileString("PATHS", "Destination Path", "/from/user",
                                                     userFolder() + "/purlwave.ini"));
-        store("PATHS", "Destination Path", "/from/program");
+        store(entry[0], entry[1], entry[2]);
+
         FakeWindow window;
         QCOMPARE(window.start(), StartKind::Restored);
-        QCOMPARE(window.outPath, QStringLiteral("/from/program"));
-    }
-
-    void firstRunNamesTheEncoder_data()
-    {
-        QTest::addColumn<bool>("besideProgram");
-        QTest::addColumn<bool>("onSearchPath");
-        QTest::addColumn<QString>("expected"); // "folder" or "bin", then /lame
-        QTest::newRow("own lame beats the search path") << true << true << "folder";
-        QTest::newRow("lame on the search path") << false << true << "bin";
-        QTest::newRow("neither: the program folder's lame") << false << false << "folder";
-    }
-    void firstRunNamesTheEncoder()
-    {
-        QFETCH(bool, besideProgram);
-        QFETCH(bool, onSearchPath);
-        QFETCH(QString, expected);
-        const QString bin = m_dir->filePath("bin");
-        QVERIFY(QDir().mkpath(bin));
-        qputenv("PATH", bin.toUtf8());
-        const auto makeLame = [](const QString &path) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
-            QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-        };
-        if (besideProgram)
-            makeLame(m_folder + "/lame");
-        if (onSearchPath)
-            makeLame(bin + "/lame");
-
-        FakeWindow window;
-        QCOMPARE(window.start(), StartKind::FirstRun);
-        QCOMPARE(stored("PATHS", "LAME"), (expected == "bin" ? bin : m_folder) + "/lame");
+        QCOMPARE(window.outPath, outPath);
+        QCOMPARE(window.custom, custom);
+        QTEST(window.presets, "presets");
+        QCOMPARE(stored(entry[0], entry[1]), entry[2]); // a value cut on reading is not written back cut
+        window.setOutPathText(outPath + "x");
+        window.setCustomText(custom + "x");
+        QCOMPARE(stored("PATHS", "Destination Path"), outPath + "x");
+        QCOMPARE(stored("CUSTOM", "Parameters"), custom + "x");
     }
 };
 
