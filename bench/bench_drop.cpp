@@ -70,7 +70,8 @@ int main(int argc, char *argv[])
     QList<QUrl> urls;
     urls.reserve(Rows);
     for (int i = 0; i < Rows; ++i)
-        urls.append(QUrl::fromLocalFile(QStringLiteral("/home/user/Music/Recordings %1/take %2.wav").arg(i / 100).arg(i)));
+        urls.append(
+            QUrl::fromLocalFile(QStringLiteral("/home/user/Music/Recordings %1/take %2.wav").arg(i / 100).arg(i)));
 
     int failures = 0;
     {
