@@ -39,7 +39,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("/usr/bin/lame"), settings::settingsFilePath());
     ui::ConfigurationRef config;
     frmMain window(config);
-    window.settings().setInifile(settings::settingsFilePath());
+    // The real load: the new settings file's defaults, the idle lamps, Cancel off.
+    window.Form_Load();
 
     auto *list = window.findChild<QListWidget *>(QStringLiteral("lstWavefiles"));
     for (const char *row : {"/home/ann/Music/Harbour Lights.wav", "/home/ann/Music/Tide Pool (live).wav",
@@ -47,17 +48,16 @@ int main(int argc, char *argv[])
         list->addItem(QString::fromUtf8(row));
     window.findChild<QRadioButton *>(QStringLiteral("optVar"))->setChecked(true);
 
-    window.setLampColour(Lamp::shpReady, busy ? colours::ReadyDim : colours::ReadyLit);
-    window.setLampColour(Lamp::shpWait, busy ? colours::WaitLit : colours::WaitDim);
-    window.setLampColour(Lamp::shpRecord, busy ? colours::RecordLit : colours::RecordDim);
     if (busy) {
+        window.setLampColour(Lamp::shpReady, colours::ReadyDim);
+        window.setLampColour(Lamp::shpWait, colours::WaitLit);
+        window.setLampColour(Lamp::shpRecord, colours::RecordLit);
         window.setEncodeEnabled(false);
+        window.setCancelEnabled(true);
         window.selectRow(1);
         window.setActivityColour(colours::TextWorking);
         window.setActivityText(QStringLiteral("Encoding track Tide Pool (live).mp3 (2/3)"));
         window.setProgressText(QStringLiteral("1234kbytes"));
-    } else {
-        window.setCancelEnabled(false);
     }
 
     window.show();
