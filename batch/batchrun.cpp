@@ -222,6 +222,13 @@ void BatchRun::noteFailure(const QString &row, const ShellResult &result)
         m_failures.append({row, why, result.errorTail});
 }
 
+void BatchRun::returnToIdle()
+{
+    m_view.setEncodeEnabled(true);
+    m_view.setCancelEnabled(false);
+    setLampsIdle();
+}
+
 void BatchRun::setLampsIdle()
 {
     m_view.setLampColour(Lamp::shpWait, colours::WaitDim);
@@ -234,9 +241,7 @@ void BatchRun::endEmptyList()
     m_view.messageBox(QStringLiteral("No wav-files selected for encoding!"), kErrorTitle);
     if (m_abandoned)
         return;
-    m_view.setEncodeEnabled(true);
-    m_view.setCancelEnabled(false);
-    setLampsIdle();
+    returnToIdle();
     m_view.setCaption(QStringLiteral("Encoding failed."));
 }
 
@@ -245,9 +250,7 @@ void BatchRun::endRefusedRow(const QString &message)
     m_view.messageBox(message, std::nullopt);
     if (m_abandoned)
         return;
-    m_view.setEncodeEnabled(true);
-    m_view.setCancelEnabled(false);
-    setLampsIdle();
+    returnToIdle();
     m_view.setActivityText(QStringLiteral("Ready"));
     m_view.setCaption(QStringLiteral("Action Cancelled"));
     reportFailures();
@@ -264,9 +267,7 @@ void BatchRun::endEncoderNotStarted()
                       kErrorTitle);
     if (m_abandoned)
         return;
-    m_view.setEncodeEnabled(true);
-    m_view.setCancelEnabled(false);
-    setLampsIdle();
+    returnToIdle();
     m_view.setActivityText(QStringLiteral("Ready"));
     m_view.setCaption(QStringLiteral("Encoding failed."));
     reportFailures();

@@ -71,6 +71,7 @@ private:
     void walkRows(const QString &strTrackCount);
     void letEventsRun();
     void noteFailure(const QString &row, const ShellResult &result);
+    void returnToIdle(); // Encode on, Cancel off, lamps idle
     void setLampsIdle();
     void endEmptyList();
     void endRefusedRow(const QString &message);

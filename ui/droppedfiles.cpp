@@ -1,6 +1,7 @@
 #include "ui/droppedfiles.h"
 
 #include <QDir>
+#include <QDragMoveEvent>
 #include <QMimeData>
 #include <QUrl>
 
@@ -34,6 +35,16 @@ bool offersFiles(const QMimeData *data)
     const QList<QUrl> urls = data->urls();
     return std::any_of(urls.cbegin(), urls.cend(),
                        [](const QUrl &url) { return url.isLocalFile() && !url.toLocalFile().isEmpty(); });
+}
+
+void answerFileDrag(QDragMoveEvent *event)
+{
+    if (offersFiles(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 } // namespace ui

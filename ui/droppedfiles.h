@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QDragMoveEvent;
 class QMimeData;
 
 namespace ui {
@@ -16,5 +17,9 @@ std::optional<QStringList> droppedFiles(const QMimeData *data);
 
 // Whether droppedFiles would give a list: cheap enough for every move of a drag.
 bool offersFiles(const QMimeData *data);
+
+// Shows the copy effect for a drag that offers files and no effect otherwise: a
+// drop target that takes nothing else should say so under the cursor.
+void answerFileDrag(QDragMoveEvent *event);
 
 } // namespace ui

@@ -7,20 +7,6 @@
 
 namespace ui {
 
-namespace {
-
-void answerDrag(QDragMoveEvent *event)
-{
-    if (offersFiles(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-} // namespace
-
 OutPathBox::OutPathBox(QWidget *parent) : QLineEdit(parent) { setAcceptDrops(true); }
 
 Qt::DropAction OutPathBox::txtOutPath_OLEDragDrop(const QMimeData *data)
@@ -32,9 +18,9 @@ Qt::DropAction OutPathBox::txtOutPath_OLEDragDrop(const QMimeData *data)
     return Qt::CopyAction;
 }
 
-void OutPathBox::dragEnterEvent(QDragEnterEvent *event) { answerDrag(event); }
+void OutPathBox::dragEnterEvent(QDragEnterEvent *event) { answerFileDrag(event); }
 
-void OutPathBox::dragMoveEvent(QDragMoveEvent *event) { answerDrag(event); }
+void OutPathBox::dragMoveEvent(QDragMoveEvent *event) { answerFileDrag(event); }
 
 void OutPathBox::dropEvent(QDropEvent *event)
 {

@@ -12,22 +12,6 @@
 
 namespace ui {
 
-namespace {
-
-// Copy when the drag offers files, no effect otherwise: the list takes nothing
-// else, and the drag source's cursor should say so.
-void answerDrag(QDragMoveEvent *event)
-{
-    if (offersFiles(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-} // namespace
-
 WaveList::WaveList(QWidget *parent) : QListWidget(parent) { setAcceptDrops(true); }
 
 int WaveList::appendRows(const QStringList &paths)
@@ -71,9 +55,9 @@ bool WaveList::lstWavefiles_OLEDragDrop(const QMimeData *data)
     return true;
 }
 
-void WaveList::dragEnterEvent(QDragEnterEvent *event) { answerDrag(event); }
+void WaveList::dragEnterEvent(QDragEnterEvent *event) { answerFileDrag(event); }
 
-void WaveList::dragMoveEvent(QDragMoveEvent *event) { answerDrag(event); }
+void WaveList::dragMoveEvent(QDragMoveEvent *event) { answerFileDrag(event); }
 
 void WaveList::dropEvent(QDropEvent *event)
 {
