@@ -1,6 +1,5 @@
 // The list commands, Config, Quit and the folder picker on the program's real
-// start, with settings on real files in a temporary program folder. The tests
-// about ending the program run the application's own event loop.
+// start, with settings on real files in a temporary program folder.
 #include "programsupport.h"
 #include "testsupport.h"
 #include "ui/messagebox.h"
@@ -8,49 +7,30 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
-#include <QPointer>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
 
 using namespace testsupport;
+using namespace Qt::StringLiterals;
 using ui::ConfigurationRef;
 
 namespace {
 
-// 100 kbytes at 20 kbytes a second: five seconds per file, time enough to act.
-const QString SlowEncoder = QStringLiteral("--bytes 100000 --chunk 1000 --interval 50");
-// Three quarters of a second per file: the run's second poll still finds the
-// first file's encoder at work.
-const QString QuickEncoder = QStringLiteral("--bytes 3000 --chunk 1000 --interval 250");
-
-const QString FolderTitle = QStringLiteral("Select folder to store MP3-files");
-
-// The processes whose parent is this one, unreaped ones included, with their
-// command lines.
-QMap<int, QByteArray> childProcesses()
+// The processes whose parent is this one, unreaped ones included.
+int childProcesses()
 {
-    QMap<int, QByteArray> children;
     const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    for (const QFileInfo &entry : QDir(QStringLiteral("/proc")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(entry.filePath() + QStringLiteral("/stat"));
-        if (entry.fileName().toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
-            continue;
+    int children = 0;
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + pid + "/stat");
         // "pid (name) state ppid ...": the name may hold blanks and brackets.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        QFile cmdline(entry.filePath() + QStringLiteral("/cmdline"));
-        if (fields.size() > 1 && fields.at(1) == self && cmdline.open(QIODevice::ReadOnly))
-            children.insert(entry.fileName().toInt(), cmdline.readAll().replace('\0', ' '));
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        children += line.mid(line.lastIndexOf(')') + 2).split(' ').value(1) == self;
     }
     return children;
 }
@@ -69,167 +49,122 @@ int runProgram(const std::function<void()> &script)
 
 } // namespace
 
-class tst_Commands : public QObject {
+class tst_Commands : public QObject, ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QPointer<frmMain> m_window;
+    QListWidget *list() const { return control<QListWidget>("lstWavefiles"); }
 
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-    QString mp3(const QString &name) const { return path(name + QStringLiteral(".mp3")); }
-    template <class W = QWidget> W *control(const char *name)
-    {
-        return m_window->findChild<W *>(QLatin1String(name));
-    }
-    QListWidget *list() { return control<QListWidget>("lstWavefiles"); }
-    QLineEdit *outPath() { return control<QLineEdit>("txtOutPath"); }
-    void click(const char *name) { control<QPushButton>(name)->click(); }
-
-    // Files of the temporary folder dropped on the list, and the stand-in behind
-    // the custom preset; the MP3 files land beside them.
-    void prepareRun(const QStringList &names, const QString &encoderOptions)
+    // The WAV files named by letters ("ab": a.wav, b.wav) in the temporary folder.
+    QStringList files(const QString &letters) const
     {
         QStringList paths;
-        for (const QString &name : names)
-            paths << path(name + QStringLiteral(".wav"));
-        const auto data = fileDrag(paths);
-        dragAndDrop(m_window, centreOf(list()), data.get());
-        outPath()->clear();
-        control<QRadioButton>("optCustom")->setChecked(true);
-        control<QLineEdit>("txtCustom")->setText(encoderOptions);
+        for (const QChar letter : letters)
+            paths << path(letter + u".wav"_s);
+        return paths;
     }
 
-    // Clicks Encode, and calls action once from inside the run, as soon as the
-    // encoder of the named file runs (and, with begun, has written to its MP3).
-    bool encodeActingOn(const QString &name, bool begun, const std::function<void()> &action)
+    void drop(const QString &letters)
     {
-        bool acted = false;
+        const auto data = fileDrag(files(letters));
+        dragAndDrop(m_window, centreOf(list()), data.get());
+    }
+
+    // Clicks Encode, the stand-in taking options; action is called once from inside
+    // the run, as soon as the first file's encoder has written to its MP3 file.
+    void encodeActingOnTheFirstFile(const QString &options, const std::function<void()> &action)
+    {
+        control<QLineEdit>("txtOutPath")->clear();
+        control<QRadioButton>("optCustom")->setChecked(true);
+        control<QLineEdit>("txtCustom")->setText(options);
         QTimer watch;
         watch.setInterval(10);
         connect(&watch, &QTimer::timeout, this, [&] {
-            const QList<QByteArray> running = childProcesses().values();
-            if (acted || running.isEmpty() || !running.first().contains(mp3(name).toUtf8())
-                || (begun && QFileInfo(mp3(name)).size() == 0))
-                return;
-            acted = true;
-            action();
+            if (QFileInfo(path("a.mp3")).size() > 0 && !QFile::exists(path("b.mp3"))) {
+                watch.stop();
+                action();
+            }
         });
         watch.start();
         click("cmdEncode");
-        return acted;
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        settings::setProgramFolderForTesting(m_dir->path());
-        m_window = startProgram(standinEncoder());
-        QVERIFY(m_window);
-    }
+    void init() { QVERIFY(start(standinEncoder())); }
 
     void cleanup()
     {
-        QVERIFY(endProgram());
-        QVERIFY(childProcesses().isEmpty());
-        settings::setProgramFolderForTesting(QString());
-        m_dir.reset();
+        QVERIFY(end());
+        QCOMPARE(childProcesses(), 0);
     }
 
+    // Remove takes out the selected row and no other, or says that none is selected.
+    // During a run (the batch selects the row it encodes) none of the rows that stay
+    // is passed over, and none that went is encoded.
     void removeTakesOutTheSelectedRowOrSaysNoneIsSelected_data()
     {
-        QTest::addColumn<int>("removedBefore"); // a row removed just before; -1: none
-        QTest::addColumn<int>("selected");      // -1: none
-        QTest::addColumn<bool>("all");          // Remove all instead of Remove
-        QTest::addColumn<QStringList>("start");
-        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QString>("dropped"); // files by letter
+        QTest::addColumn<int>("select");    // the row clicked first; -1: the selection as it is
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<bool>("told"); // that no row is selected
+        QTest::addColumn<QString>("encoded");
 
-        const QString a = QStringLiteral("/m/a.wav"), c = QStringLiteral("/m/c.wav");
-        // The same path twice: only the selected row of the two goes.
-        const QStringList rows = {a, a, c};
-        QTest::newRow("nothing selected right after start") << -1 << -1 << false << rows << rows;
-        QTest::newRow("nothing selected right after a removal") << 0 << -1 << false << rows << QStringList{a, c};
-        QTest::newRow("the first row") << -1 << 0 << false << rows << QStringList{a, c};
-        QTest::newRow("the middle row") << -1 << 1 << false << rows << QStringList{a, c};
-        QTest::newRow("the last row") << -1 << 2 << false << rows << QStringList{a, a};
-        QTest::newRow("Remove all, a row selected") << -1 << 1 << true << rows << QStringList();
-        QTest::newRow("Remove all on an empty list") << -1 << -1 << true << QStringList() << QStringList();
+        const QString remove = u"cmdClearCurrent"_s, removeAll = u"cmdClearWav"_s;
+        QTest::newRow("nothing selected") << false << "aba" << -1 << remove << 1 << "aba" << true << "";
+        QTest::newRow("nothing selected right after a removal")
+            << false << "aba" << 0 << remove << 2 << "ba" << true << "";
+        QTest::newRow("the selected row, not another of the same file")
+            << false << "aba" << 2 << remove << 1 << "ab" << false << "";
+        QTest::newRow("Remove all") << false << "aba" << 1 << removeAll << 1 << "" << false << "";
+        QTest::newRow("Remove all on an empty list") << false << "" << -1 << removeAll << 1 << "" << false << "";
+        QTest::newRow("during a run, the file being encoded")
+            << true << "abc" << -1 << remove << 1 << "bc" << false << "abc";
+        QTest::newRow("during a run, a file not reached yet")
+            << true << "abc" << 1 << remove << 1 << "ac" << false << "ac";
+        QTest::newRow("during a run, Remove all") << true << "abc" << -1 << removeAll << 1 << "" << false << "a";
     }
 
     void removeTakesOutTheSelectedRowOrSaysNoneIsSelected()
     {
-        QFETCH(int, removedBefore);
-        QFETCH(int, selected);
-        QFETCH(bool, all);
-        QFETCH(QStringList, start);
-        QFETCH(QStringList, left);
-
-        ui::RecordedMessageBoxes boxes;
-        list()->addItems(start);
-        for (const int row : {removedBefore, selected}) {
-            if (row < 0)
-                continue;
-            // Chosen the way a user chooses: a click on the row.
-            const QPoint centre = list()->visualItemRect(list()->item(row)).center();
-            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, centre);
-            QCOMPARE(list()->selectedItems().size(), 1);
-            if (row == removedBefore)
-                click("cmdClearCurrent");
-        }
-
-        click(all ? "cmdClearWav" : "cmdClearCurrent");
-
-        QCOMPARE(rowsOf(list()), left);
-        QVERIFY(list()->selectedItems().isEmpty());
-        if (selected >= 0 || all) {
-            QCOMPARE(boxes.boxes.size(), 0);
-            return;
-        }
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes.first().text, QStringLiteral("No file selected for removal or unknown error"));
-        QCOMPARE(boxes.boxes.first().title, QStringLiteral("Error"));
-    }
-
-    // Rows taken out while the batch walks the list: none of the rows that stay
-    // is passed over, and none that went is encoded.
-    void removingRowsDuringARunPassesOverNone_data()
-    {
-        QTest::addColumn<int>("select"); // the row the user picks first; -1: the one being encoded
-        QTest::addColumn<bool>("all");
-        QTest::addColumn<QStringList>("encoded");
-        QTest::addColumn<QStringList>("rowsAfter");
-
-        QTest::newRow("Remove the file being encoded") << -1 << false << QStringList{"a", "b", "c"}
-                                                       << QStringList{"b", "c"};
-        QTest::newRow("Remove a file not reached yet") << 1 << false << QStringList{"a", "c"}
-                                                       << QStringList{"a", "c"};
-        QTest::newRow("Remove all") << -1 << true << QStringList{"a"} << QStringList();
-    }
-
-    void removingRowsDuringARunPassesOverNone()
-    {
+        QFETCH(bool, running);
+        QFETCH(QString, dropped);
         QFETCH(int, select);
-        QFETCH(bool, all);
-        QFETCH(QStringList, encoded);
-        QFETCH(QStringList, rowsAfter);
+        QFETCH(QString, command);
+        QFETCH(int, presses);
+        QFETCH(QString, left);
+        QFETCH(bool, told);
+        QFETCH(QString, encoded);
 
         ui::RecordedMessageBoxes boxes;
-        prepareRun({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, QuickEncoder);
-        QVERIFY(encodeActingOn(QStringLiteral("a"), false, [&] {
-            if (select >= 0)
-                m_window->selectRow(select);
-            click(all ? "cmdClearWav" : "cmdClearCurrent");
-        }));
+        drop(dropped);
+        bool acted = false;
+        const auto removeRows = [&] {
+            if (select >= 0) // chosen the way a user chooses: a click on the row
+                QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                                  list()->visualItemRect(list()->item(select)).center());
+            for (int i = 0; i < presses; ++i)
+                click(command);
+            acted = true;
+        };
+        if (running)
+            encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows);
+        else
+            removeRows();
 
-        QCOMPARE(boxes.boxes.size(), 0);
-        QCOMPARE(control<QLabel>("lblActivity")->text(), QStringLiteral("Done!"));
-        for (const QString &name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
-            QVERIFY2(QFile::exists(mp3(name)) == encoded.contains(name), qPrintable(name));
-        QStringList expectedRows;
-        for (const QString &name : std::as_const(rowsAfter))
-            expectedRows << path(name + QStringLiteral(".wav"));
-        QCOMPARE(rowsOf(list()), expectedRows);
+        QVERIFY(acted);
+        QCOMPARE(rowsOf(list()), files(left));
+        QVERIFY(running || list()->selectedItems().isEmpty()); // a run leaves its last file selected
+        QCOMPARE(boxes.boxes.size(), told ? 1 : 0);
+        if (told) {
+            QCOMPARE(boxes.boxes.first().text, "No file selected for removal or unknown error");
+            QCOMPARE(boxes.boxes.first().title, "Error");
+        }
+        if (running)
+            QCOMPARE(control<QLabel>("lblActivity")->text(), "Done!");
+        for (const QChar letter : u"abc"_s)
+            QVERIFY2(QFile::exists(path(letter + u".mp3"_s)) == encoded.contains(letter), qPrintable(QString(letter)));
     }
 
     void configPressedTwiceShowsTheOneWindowInFront()
@@ -239,10 +174,9 @@ private slots:
         QPointer<ui::Configuration> first = ConfigurationRef::program().window();
         QVERIFY(first);
         QVERIFY(QTest::qWaitForWindowActive(first));
-
-        // The main window stays usable beside it.
-        m_window->activateWindow();
+        m_window->activateWindow(); // the main window stays usable beside it
         QVERIFY(QTest::qWaitForWindowActive(m_window));
+
         click("cmdConfig");
 
         QCOMPARE(ConfigurationRef::program().window(), first.data());
@@ -254,87 +188,57 @@ private slots:
     }
 
     // The program ends when none of its windows is visible: a configuration window
-    // on the screen keeps it going, one loaded without being shown (the batch loads
-    // it for the encoder path, and a refused run leaves it loaded) does not.
-    void closingTheMainWindowEndsTheProgramOnceNoWindowIsVisible_data()
+    // on the screen keeps it going, one loaded but hidden (a refused run leaves it
+    // loaded) does not. During a run the encoder is ended, its MP3 file removed,
+    // nothing else encoded, and the window closes once the run has unwound.
+    void quitEndsTheProgramOnceNoWindowIsVisible_data()
     {
         QTest::addColumn<bool>("configurationShown");
-        QTest::addColumn<bool>("quitButton");
-        QTest::newRow("Quit with the configuration window open") << true << true;
-        QTest::newRow("Quit with it loaded, hidden") << false << true;
-        QTest::newRow("close box with it loaded, hidden") << false << false;
+        QTest::addColumn<bool>("running");
+        QTest::newRow("the configuration window open") << true << false;
+        QTest::newRow("the configuration window loaded, hidden") << false << false;
+        QTest::newRow("during a run") << false << true;
     }
 
-    void closingTheMainWindowEndsTheProgramOnceNoWindowIsVisible()
+    void quitEndsTheProgramOnceNoWindowIsVisible()
     {
         QFETCH(bool, configurationShown);
-        QFETCH(bool, quitButton);
+        QFETCH(bool, running);
         ui::RecordedMessageBoxes boxes;
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         qsizetype endedWithTheMainWindow = -1;
         bool leftAsItWas = false;
-
-        const int code = runProgram([&] {
-            click(configurationShown ? "cmdConfig" : "cmdEncode"); // an empty list: refused
+        const auto quit = [&] {
             const ui::Configuration *configuration = ConfigurationRef::program().window();
-            if (quitButton)
-                click("cmdQuit");
-            else
-                m_window->close();
+            click("cmdQuit");
             endedWithTheMainWindow = lastClosed.count();
-            leftAsItWas = configuration == ConfigurationRef::program().window() && configuration
-                          && configuration->isVisible() == configurationShown;
+            // A run further up this call stack still needs its window.
+            leftAsItWas = running ? m_window && m_window->isVisible()
+                                  : configuration && configuration == ConfigurationRef::program().window()
+                                        && configuration->isVisible() == configurationShown;
             if (configurationShown)
-                configuration->findChild<QPushButton *>(QStringLiteral("cmdQuit"))->click(); // its Exit
-        });
-
-        QCOMPARE(code, 0);
-        QVERIFY(leftAsItWas);
-        QCOMPARE(endedWithTheMainWindow, configurationShown ? 0 : 1);
-        QCOMPARE(lastClosed.count(), 1);
-        QCOMPARE(boxes.boxes.size(), configurationShown ? 0 : 1);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!m_window); // the program's window goes when it closes
-    }
-
-    void closingDuringARunEndsTheEncoderAndTheWindowOnceTheRunUnwinds_data()
-    {
-        QTest::addColumn<bool>("quitButton");
-        QTest::newRow("Quit") << true;
-        QTest::newRow("close box") << false;
-    }
-
-    void closingDuringARunEndsTheEncoderAndTheWindowOnceTheRunUnwinds()
-    {
-        QFETCH(bool, quitButton);
-        ui::RecordedMessageBoxes boxes;
-        prepareRun({QStringLiteral("a"), QStringLiteral("b")}, SlowEncoder);
-        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-        bool acted = false;
-        bool windowOutlivedTheClose = false;
+                configuration->findChild<QPushButton *>("cmdQuit")->click(); // its Exit
+        };
         QElapsedTimer clock;
         clock.start();
 
         const int code = runProgram([&] {
-            acted = encodeActingOn(QStringLiteral("a"), true, [&] {
-                if (quitButton)
-                    click("cmdQuit");
-                else
-                    m_window->close();
-                // The run is further up this call stack and still needs its window.
-                windowOutlivedTheClose = m_window && m_window->isVisible();
-            });
+            if (running) {
+                drop("abc");
+                return encodeActingOnTheFirstFile("--bytes 100000 --chunk 1000 --interval 50", quit);
+            }
+            click(configurationShown ? "cmdConfig" : "cmdEncode"); // with an empty list: refused
+            quit();
         });
 
         QCOMPARE(code, 0);
-        QVERIFY(acted);
-        QVERIFY(windowOutlivedTheClose);
+        QVERIFY(leftAsItWas);
+        QCOMPARE(endedWithTheMainWindow, configurationShown || running ? 0 : 1);
         QCOMPARE(lastClosed.count(), 1);
+        QCOMPARE(boxes.boxes.size(), configurationShown || running ? 0 : 1);
+        // The first file alone takes five seconds.
         QVERIFY2(clock.elapsed() < 4000, "the program ended only after the first file could have been done");
-        QVERIFY(childProcesses().isEmpty());
-        QVERIFY(!QFile::exists(mp3(QStringLiteral("a"))));
-        QVERIFY(!QFile::exists(mp3(QStringLiteral("b"))));
-        QCOMPARE(boxes.boxes.size(), 0);
+        QVERIFY(!QFile::exists(path("a.mp3")) && !QFile::exists(path("b.mp3")));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!m_window);
     }
@@ -344,65 +248,26 @@ private slots:
         QTest::addColumn<QString>("answer"); // empty: cancelled
         QTest::addColumn<QString>("box");
 
-        QTest::newRow("a folder") << QStringLiteral("/srv/My Music") << QStringLiteral("/srv/My Music/");
-        QTest::newRow("the root doubles the separator") << QStringLiteral("/") << QStringLiteral("//");
-        QTest::newRow("cancel keeps the box and the saved folder") << QString() << QStringLiteral("/srv/before/");
+        QTest::newRow("a folder") << "/srv/My Music" << "/srv/My Music/";
+        QTest::newRow("the root doubles the separator") << "/" << "//";
+        QTest::newRow("cancel keeps the box and the saved folder") << QString() << "/srv/before/";
     }
 
     void folderPickerPutsTheFolderAndOneSeparatorIntoTheBox()
     {
         QFETCH(QString, answer);
         QFETCH(QString, box);
-        outPath()->setText(QStringLiteral("/srv/before/"));
+        control<QLineEdit>("txtOutPath")->setText("/srv/before/");
         ui::ScriptedFolderBrowse picker;
         picker.choose(answer);
 
         click("cmdSelectTrg");
 
         QCOMPARE(picker.asked.size(), 1);
-        QCOMPARE(picker.asked.first().title, FolderTitle);
+        QCOMPARE(picker.asked.first().title, "Select folder to store MP3-files");
         QCOMPARE(picker.asked.first().owner, m_window.data());
-        QCOMPARE(outPath()->text(), box);
+        QCOMPARE(control<QLineEdit>("txtOutPath")->text(), box);
         QCOMPARE(storedDestination(), box);
-    }
-
-    // The real dialog, answered from a timer once it is the active modal widget.
-    void folderPickerShowsTheFolderDialog_data()
-    {
-        QTest::addColumn<bool>("pick");
-        QTest::newRow("pick") << true;
-        QTest::newRow("cancel") << false;
-    }
-
-    void folderPickerShowsTheFolderDialog()
-    {
-        QFETCH(bool, pick);
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Music")));
-        const QString music = path(QStringLiteral("Music"));
-        outPath()->setText(QStringLiteral("/srv/before/"));
-
-        QString title;
-        bool foldersOnly = false;
-        QTimer answer;
-        answer.setInterval(10);
-        connect(&answer, &QTimer::timeout, this, [&] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            answer.stop();
-            title = dialog->windowTitle();
-            foldersOnly = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
-            dialog->setDirectory(music);
-            QMetaObject::invokeMethod(dialog, pick ? "accept" : "reject");
-        });
-        answer.start();
-        click("cmdSelectTrg");
-
-        QCOMPARE(title, FolderTitle);
-        QVERIFY(foldersOnly);
-        const QString expected = pick ? music + QDir::separator() : QStringLiteral("/srv/before/");
-        QCOMPARE(outPath()->text(), expected);
-        QCOMPARE(storedDestination(), expected);
     }
 };
 

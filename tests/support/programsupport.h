@@ -1,9 +1,8 @@
 #pragma once
 
-// The program's real start for widget tests, and drags delivered the way the
-// platform delivers them: to the window's QWindow, which finds the widget under
-// the point that accepts drops. Header-only, since the support library links no
-// widgets.
+// The program's real start for widget tests, and drags delivered as the platform
+// delivers them: to the window's QWindow, which finds the widget under the point.
+// Header-only, since the support library links no widgets.
 
 #include "platform/profile.h"
 #include "settings/location.h"
@@ -14,9 +13,11 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QWindow>
@@ -25,8 +26,8 @@
 
 namespace testsupport {
 
-// Starts the program as main() does, in the program folder set for the test, with
-// encoder as the stored encoder path. The shown main window, or nullptr.
+// Starts the program as main() does, with encoder as the stored encoder path.
+// The shown main window, or nullptr.
 inline frmMain *startProgram(const QString &encoder)
 {
     if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
@@ -69,39 +70,30 @@ inline QString storedDestination()
 
 // What the drag source is told; an action counts only when the event was accepted.
 struct DragOutcome {
-    Qt::DropAction moveAction = Qt::IgnoreAction;
-    Qt::DropAction dropAction = Qt::IgnoreAction;
+    Qt::DropAction moveAction, dropAction;
 };
 
-// Enters the window at pos (window coordinates), moves there and drops, offering
-// what a file manager offers. The drop is sent even when the move was refused, so
-// that a target's drop handling meets data it should never have been offered.
-// With drop false the drag leaves again instead.
-inline DragOutcome dragAndDrop(QWidget *window, const QPoint &pos, const QMimeData *data, bool drop = true)
+// Enters the window at pos (window coordinates), moves and drops, offering what a
+// file manager offers. The drop is sent even when the move was refused, so that a
+// target meets data it should never have been offered.
+inline DragOutcome dragAndDrop(QWidget *window, const QPoint &pos, const QMimeData *data)
 {
     constexpr Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    DragOutcome outcome;
     QWindow *handle = window->windowHandle();
     QDragEnterEvent enter(pos, offered, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &enter);
     QDragMoveEvent move(pos, offered, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &move);
-    outcome.moveAction = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
-    if (!drop) {
-        QDragLeaveEvent leave;
-        QApplication::sendEvent(handle, &leave);
-        return outcome;
-    }
     QDropEvent dropped(QPointF(pos), offered, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &dropped);
-    outcome.dropAction = dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
-    return outcome;
+    return {move.isAccepted() ? move.dropAction() : Qt::IgnoreAction,
+            dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction};
 }
 
 // The centre of a child widget, in its window's coordinates.
 inline QPoint centreOf(const QWidget *widget) { return widget->mapTo(widget->window(), widget->rect().center()); }
 
-// The data of a drag: the URLs as a file manager offers files; text, when given, beside them.
+// A drag's data: the URLs as a file manager offers files; text, when given, beside them.
 inline std::unique_ptr<QMimeData> dragData(const QList<QUrl> &urls, const QString &text = {})
 {
     auto data = std::make_unique<QMimeData>();
@@ -119,5 +111,30 @@ inline std::unique_ptr<QMimeData> fileDrag(const QStringList &paths)
         urls.append(QUrl::fromLocalFile(path));
     return dragData(urls);
 }
+
+// A test's temporary program folder, and the program started in it.
+class ProgramFixture {
+protected:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QPointer<frmMain> m_window;
+
+    bool start(const QString &encoder)
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        settings::setProgramFolderForTesting(m_dir->path());
+        m_window = m_dir->isValid() ? startProgram(encoder) : nullptr;
+        return m_window;
+    }
+    bool end()
+    {
+        const bool ended = endProgram();
+        settings::setProgramFolderForTesting(QString());
+        m_dir.reset();
+        return ended;
+    }
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    template <class W = QWidget> W *control(const QString &name) const { return m_window->findChild<W *>(name); }
+    void click(const QString &name) const { control<QPushButton>(name)->click(); }
+};
 
 } // namespace testsupport
