@@ -151,6 +151,9 @@ void frmMain::createControls()
     txtCustom = placed(new QLineEdit(QStringLiteral(" (ignored in preset mode)"), this), "txtCustom",
                        twipsRect(7920, 3000, 2295, 285));
     txtCustom->setCursorPosition(0);
+    // Only the list and the output box take drops; a drag over this box is one
+    // over the window, which shows copy and takes nothing.
+    txtCustom->setAcceptDrops(false);
     optCustom = placed(new ui::OptionButton(QStringLiteral("Custom settings"), this), "optCustom",
                        twipsRect(8040, 2640, 2175, 255));
     optCustom->setFont(presetFont);
