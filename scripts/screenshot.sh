@@ -3,7 +3,7 @@
 # window in its idle look, shown by a real X server (Xvfb) when one can be
 # started, otherwise rendered off screen.
 #
-#   bash scripts/screenshot.sh [OUTPUT.png] [--busy]
+#   bash scripts/screenshot.sh [OUTPUT.png] [--busy | --configuration]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"

@@ -3,10 +3,12 @@
 //
 //   purlwave_windowshot OUTPUT.png [--busy]
 //
-// --busy shows the look during a run instead, with the longest status texts.
+// --busy shows the look during a run instead, with the longest status texts;
+// --configuration shows the configuration window.
 #include "batch/mainview.h"
 #include "platform/profile.h"
 #include "settings/location.h"
+#include "ui/configuration.h"
 #include "ui/configurationref.h"
 #include "ui/frmmain.h"
 
@@ -26,7 +28,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Purlwave"));
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: purlwave_windowshot OUTPUT.png [--busy]\n");
+        std::fprintf(stderr, "usage: purlwave_windowshot OUTPUT.png [--busy | --configuration]\n");
         return 2;
     }
     const bool busy = args.contains(QStringLiteral("--busy"));
@@ -61,15 +63,20 @@ int main(int argc, char *argv[])
     }
 
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    QWidget *shown = &window;
+    if (args.contains(QStringLiteral("--configuration"))) {
+        config.show();
+        shown = config.window();
+    }
+    if (!QTest::qWaitForWindowExposed(shown))
         return 1;
     // Under a real X server the picture is taken from the screen, so it shows what
     // the server drew; elsewhere the window renders itself.
     QPixmap picture;
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        picture = window.screen()->grabWindow(window.winId());
+        picture = shown->screen()->grabWindow(shown->winId());
     if (picture.isNull())
-        picture = window.grab();
+        picture = shown->grab();
     if (!picture.save(args.at(1))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(1)));
         return 1;
