@@ -1,173 +1,126 @@
-// The program's start through the real main window, on real settings files in a
-// temporary program folder.
+// The program's start through the real main window, on real settings files in a temporary program folder.
 #include "programsupport.h"
-#include "testsupport.h"
 #include "ui/help.h"
 #include "ui/statuslamp.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTemporaryDir>
-
-#include <optional>
-
-using ui::ConfigurationRef;
 
 namespace {
-const QString Missing = QStringLiteral("<missing>");
-
 // The whole stored value, past the read limit of the settings object.
 QString stored(const QString &section, const QString &key)
 {
-    return platform::GetPrivateProfileString(section, key, Missing, 4096, settings::settingsFilePath());
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    return platform::GetPrivateProfileString(section, key, QStringLiteral("<missing>"), 4096, settings::settingsFilePath());
 }
 } // namespace
 
-class tst_FormLoad : public QObject {
+class tst_FormLoad : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
 
-    std::optional<QTemporaryDir> m_dir;
-    QPointer<frmMain> m_window;
-
     // The program's start: Main makes the window, and its load shows it.
-    bool start()
+    bool load()
     {
         ui::Main();
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        m_window = windows.size() == 1 ? qobject_cast<frmMain *>(windows.first()) : nullptr;
-        return m_window && QTest::qWaitForWindowActive(m_window);
+        m_window = qobject_cast<frmMain *>(QApplication::topLevelWidgets().value(0));
+        return QApplication::topLevelWidgets().size() == 1 && m_window && QTest::qWaitForWindowActive(m_window);
     }
-    template <class W = QWidget> W *control(const char *name) { return m_window->findChild<W *>(QLatin1String(name)); }
-    QString text(const char *box) { return control<QLineEdit>(box)->text(); }
-    quint32 lamp(const char *name) { return control<ui::StatusLamp>(name)->fillColour(); }
+    QString text(const char *box) const { return control<QLineEdit>(box)->text(); }
+    quint32 lamp(const char *name) const { return control<ui::StatusLamp>(name)->fillColour(); }
 
 private slots:
     void init()
     {
-        m_dir.emplace();
-        QVERIFY(m_dir->isValid());
+        m_dir = std::make_unique<QTemporaryDir>();
         settings::setProgramFolderForTesting(m_dir->path());
     }
 
-    void cleanup()
-    {
-        QVERIFY(testsupport::endProgram());
-        settings::setProgramFolderForTesting(QString());
-        m_dir.reset();
-    }
+    void cleanup() { QVERIFY(end()); }
 
     void startShowsTheFileInTheIdleWindow_data()
     {
-        QTest::addColumn<QByteArray>("file"); // "none", "first start" (the file it wrote), or the content
-        QTest::addColumn<QString>("outPath"); // <folder> is the program folder
-        QTest::addColumn<QString>("custom");
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("storedOutPath"); // after the start
-        QTest::addColumn<QString>("storedCustom");
-
-        const QString longFolder = "/srv/" + QString(140, u'm');
-        const QString longParameters = QStringLiteral("-b 320 -q 0 ").repeated(12).trimmed();
-        QTest::newRow("first start") << QByteArray("none") << "<folder>" << " (ignored in preset mode)"
-                                     << "opt128" << "<folder>" << Missing;
+        QTest::addColumn<QByteArray>("file"); // empty: none; "first start": the file that start wrote; else the content
+        // Shown: folder, parameters, preset; then stored: folder, parameters. ~ is the program folder.
+        QTest::addColumn<QStringList>("expected");
+        const QString folder = "/srv/" + QString(140, u'm');
+        const QString parameters = QStringLiteral("-b 320 -q 0 ").repeated(12).trimmed();
+        const QByteArray chooses = "[CUSTOM]\nParameters=-V 2\n[SETTINGS]\nDefault Encoding=";
+        QTest::newRow("first start")
+            << QByteArray() << QStringList{"~", " (ignored in preset mode)", "opt128", "~", "<missing>"};
         QTest::newRow("second start without edits")
-            << QByteArray("first start") << "<folder>" << "" << "opt128" << "<folder>" << "";
+            << QByteArray("first start") << QStringList{"~", "", "opt128", "~", ""};
         QTest::newRow("256kbps stored, folder with a blank")
             << QByteArray("[PATHS]\nDestination Path=/srv/Music out\n[SETTINGS]\nDefault Encoding=3\n")
-            << "/srv/Music out" << "" << "Opt256" << "/srv/Music out" << "";
+            << QStringList{"/srv/Music out", "", "Opt256", "/srv/Music out", ""};
         // An empty box that stays empty writes nothing.
-        QTest::newRow("5 chooses no preset")
-            << QByteArray("[SETTINGS]\nDefault Encoding=5\n[CUSTOM]\nParameters=-V 2\n")
-            << "" << "-V 2" << "" << Missing << "-V 2";
-        QTest::newRow("text chooses no preset")
-            << QByteArray("[SETTINGS]\nDefault Encoding=x\n[CUSTOM]\nParameters=-V 2\n")
-            << "" << "-V 2" << "" << Missing << "-V 2";
+        QTest::newRow("5 chooses no preset") << chooses + "5\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
+        QTest::newRow("text chooses no preset") << chooses + "x\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
         QTest::newRow("values past the read limit survive")
-            << ("[PATHS]\nDestination Path=" + longFolder.toUtf8() + "\n[SETTINGS]\nDefault Encoding=4\n"
-                "[CUSTOM]\nParameters=" + longParameters.toUtf8() + "\n")
-            << longFolder.left(99) << longParameters.left(99) << "optCustom" << longFolder << longParameters;
+            << ("[PATHS]\nDestination Path=" + folder.toUtf8() + "\n[SETTINGS]\nDefault Encoding=4\n[CUSTOM]\nParameters="
+                + parameters.toUtf8() + "\n")
+            << QStringList{folder.left(99), parameters.left(99), "optCustom", folder, parameters};
     }
 
     void startShowsTheFileInTheIdleWindow()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, outPath);
-        QFETCH(QString, custom);
-        QFETCH(QString, chosen);
-        QFETCH(QString, storedOutPath);
-        QFETCH(QString, storedCustom);
-        const QString folder = m_dir->path();
+        QFETCH(QStringList, expected);
+        QFile ini(settings::settingsFilePath());
         if (file == "first start")
-            QVERIFY(start() && testsupport::endProgram());
-        else if (file != "none")
-            QVERIFY(writeFile(settings::settingsFilePath(), file));
+            QVERIFY(load() && testsupport::endProgram());
+        else if (!file.isEmpty())
+            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(file) == file.size() && ini.flush());
 
-        QVERIFY(start());
-        QCOMPARE(text("txtOutPath"), outPath.replace("<folder>", folder));
-        QCOMPARE(text("txtCustom"), custom);
+        QVERIFY(load());
         QStringList on;
-        for (const char *name : {"opt128", "optVar", "Opt256", "optCustom"})
-            if (control<QRadioButton>(name)->isChecked())
-                on << QLatin1String(name);
-        QCOMPARE(on.join(u' '), chosen);
-        QCOMPARE(stored("PATHS", "Destination Path"), storedOutPath.replace("<folder>", folder));
-        QCOMPARE(stored("CUSTOM", "Parameters"), storedCustom);
-        QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
+        for (const QRadioButton *button : m_window->findChildren<QRadioButton *>())
+            on << (button->isChecked() ? button->objectName() : QString());
+        QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()), stored("PATHS", "Destination Path"),
+                              stored("CUSTOM", "Parameters")}),
+                 expected.replaceInStrings("~", m_dir->path()));
         QCOMPARE((QList<quint32>{lamp("shpReady"), lamp("shpWait"), lamp("shpRecord")}),
                  (QList<quint32>{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
-        QVERIFY(!ConfigurationRef::program().isLoaded());
+        QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
+        QVERIFY(!ui::ConfigurationRef::program().isLoaded());
     }
 
     void typingSavesTheWholeTextAtEveryKeystroke_data()
     {
         QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
+        QTest::addColumn<QStringList>("entry"); // section and key
         QTest::addColumn<QString>("typed");
-        QTest::newRow("output folder") << "txtOutPath" << "PATHS" << "Destination Path" << "/srv/Mü out";
+        QTest::newRow("output folder") << "txtOutPath" << QStringList{"PATHS", "Destination Path"} << "/srv/Mü out";
         QTest::newRow("custom parameters past the read limit")
-            << "txtCustom" << "CUSTOM" << "Parameters" << QStringLiteral("-b 320 ").repeated(16).trimmed();
+            << "txtCustom" << QStringList{"CUSTOM", "Parameters"} << QStringLiteral("-b 320 ").repeated(16).trimmed();
     }
 
     void typingSavesTheWholeTextAtEveryKeystroke()
     {
         QFETCH(QString, box);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
+        QFETCH(QStringList, entry);
         QFETCH(QString, typed);
-        QVERIFY(start());
-        auto *edit = control<QLineEdit>(qPrintable(box));
-        edit->setFocus();
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QCOMPARE(stored(section, key), QString());
-
+        QVERIFY(load());
+        auto *edit = control<QLineEdit>(box);
         // Connected after the window's own handler, so each sample sees its write.
         QStringList onDisk;
-        connect(edit, &QLineEdit::textChanged, this, [&] { onDisk << stored(section, key); });
-        for (QChar c : typed) // beyond ASCII there is no key to name: the event carries the letter
-            QTest::sendKeyEvent(QTest::Click, edit, c.unicode() < 0x80 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown,
-                                QString(c), Qt::NoModifier);
-        // The settings file keeps no blanks around a value.
-        QStringList expected;
-        for (qsizetype n = 1; n <= typed.size(); ++n)
-            expected << typed.left(n).trimmed();
+        connect(edit, &QLineEdit::textChanged, this, [&] { onDisk << stored(entry[0], entry[1]); });
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        // Beyond ASCII there is no key to name, so each event carries its letter; values are stored trimmed.
+        QStringList expected{QString()};
+        for (qsizetype n = 0; n < typed.size(); ++n) {
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(typed[n]), Qt::NoModifier);
+            expected << typed.left(n + 1).trimmed();
+        }
         QCOMPARE(onDisk, expected);
     }
 
     void f1AsksForTheHelpFileBesideTheProgramEvenAfterASecondLoad()
     {
-        QVERIFY(writeFile(settings::helpFilePath(), "ITSF"));
+        QVERIFY(QFile(settings::helpFilePath()).open(QIODevice::WriteOnly));
         ui::RecordedHelpRequests help;
-        QVERIFY(start());
+        QVERIFY(load());
         m_window->Form_Load();
-        QVERIFY(QTest::qWaitForWindowActive(m_window));
         for (const char *focus : {"txtOutPath", "lstWavefiles"}) {
             control(focus)->setFocus();
             QTest::keyClick(control(focus), Qt::Key_F1);
