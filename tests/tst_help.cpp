@@ -68,17 +68,21 @@ private slots:
 
     void f1InTheConfigurationWindowOpensTheHelpFile_data()
     {
-        QTest::addColumn<bool>("present"); // the desktop is asked to open exactly the help file
+        using App = platform::DesktopApplication;
+        QTest::addColumn<bool>("present"); // the help file is beside the program
+        QTest::addColumn<App>("application"); // whether the desktop has one for the file's type
         QTest::addColumn<bool>("viewerOpens");
         QTest::addColumn<QString>("message"); // what the box says besides the file's name; empty: no box
-        QTest::newRow("beside the program") << true << true << "";
-        QTest::newRow("no viewer for it") << true << false << "could not be opened";
-        QTest::newRow("missing") << false << true << "was not found";
+        QTest::newRow("beside the program") << true << App::Found << true << "";
+        QTest::newRow("no viewer for it") << true << App::Unknown << false << "could not be opened";
+        QTest::newRow("no application for the file type") << true << App::None << true << "could not be opened";
+        QTest::newRow("missing") << false << App::Found << true << "was not found";
     }
 
     void f1InTheConfigurationWindowOpensTheHelpFile()
     {
         QFETCH(bool, present);
+        QFETCH(platform::DesktopApplication, application);
         QFETCH(bool, viewerOpens);
         QFETCH(QString, message);
         QTemporaryDir programFolder;
@@ -86,6 +90,7 @@ private slots:
         const QString helpFile = settings::helpFilePath();
         QVERIFY(!present || QFile::copy(kBuilt, helpFile));
         ui::RecordedHelpRequests requests;
+        requests.application = application;
         requests.opens = viewerOpens;
         ui::RecordedMessageBoxes boxes;
         ui::ConfigurationRef::program().show();
@@ -94,7 +99,8 @@ private slots:
 
         QTest::keyClick(window->findChild<QLineEdit *>("txtLamePath"), Qt::Key_F1);
 
-        QCOMPARE(requests.files, present ? QStringList{helpFile} : QStringList{});
+        const bool handedOver = present && application != platform::DesktopApplication::None;
+        QCOMPARE(requests.files, handedOver ? QStringList{helpFile} : QStringList{});
         QCOMPARE(boxes.boxes.size(), message.isEmpty() ? 0 : 1);
         for (const auto &box : boxes.boxes)
             QVERIFY2(box.text.contains(helpFile) && box.text.contains(message), qPrintable(box.text));

@@ -19,6 +19,12 @@ HelpViewer::Handler &handler()
     static HelpViewer::Handler h;
     return h;
 }
+
+HelpViewer::ApplicationQuery &applicationQuery()
+{
+    static HelpViewer::ApplicationQuery q;
+    return q;
+}
 } // namespace
 
 bool openHelpFile(QWidget *parent, const QString &file)
@@ -30,7 +36,13 @@ bool openHelpFile(QWidget *parent, const QString &file)
     }
     // Cleaned, because a doubled separator at the root would read as a host name.
     const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(file).absoluteFilePath()));
-    const bool opened = handler() ? handler()(url) : QDesktopServices::openUrl(url);
+    // The desktop's opener reports success once it has started, even when it then
+    // finds nothing to show the file with, so the desktop is asked first. When it
+    // cannot be asked, the opener's answer is all there is.
+    const platform::DesktopApplication application =
+        applicationQuery() ? applicationQuery()(file) : platform::desktopApplicationFor(file);
+    const bool opened = application != platform::DesktopApplication::None
+                        && (handler() ? handler()(url) : QDesktopServices::openUrl(url));
     if (!opened) {
         MessageBox::information(
             parent,
@@ -54,14 +66,21 @@ QShortcut *installHelpKey(QWidget *window)
 
 void HelpViewer::setHandler(Handler h) { handler() = std::move(h); }
 
+void HelpViewer::setApplicationQuery(ApplicationQuery q) { applicationQuery() = std::move(q); }
+
 RecordedHelpRequests::RecordedHelpRequests()
 {
+    HelpViewer::setApplicationQuery([this](const QString &) { return application; });
     HelpViewer::setHandler([this](const QUrl &url) {
         files.append(QDir::toNativeSeparators(url.toLocalFile()));
         return opens;
     });
 }
 
-RecordedHelpRequests::~RecordedHelpRequests() { HelpViewer::setHandler({}); }
+RecordedHelpRequests::~RecordedHelpRequests()
+{
+    HelpViewer::setHandler({});
+    HelpViewer::setApplicationQuery({});
+}
 
 } // namespace ui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +14,9 @@ class QWidget;
 namespace ui {
 
 // Asks the desktop to open a help file in whatever viewer it has for it. When the
-// file is missing, or the desktop cannot open it, a message box over parent says
-// so and names the file. True when the file was handed to a viewer.
+// file is missing, or the desktop has no application for its type or cannot open
+// it, a message box over parent says so and names the file. True when the file
+// was handed to a viewer.
 bool openHelpFile(QWidget *parent, const QString &file);
 
 // Makes F1 anywhere in window (the window or any control in it, while it is the
@@ -21,16 +24,21 @@ bool openHelpFile(QWidget *parent, const QString &file);
 // at each press. The shortcut belongs to the window and goes with it.
 QShortcut *installHelpKey(QWidget *window);
 
-// What stands in for the desktop's "open this file": given the file's URL, it
-// reports whether it could be opened. Tests install one, so that no viewer starts.
+// What stands in for the desktop. The handler stands in for "open this file":
+// given the file's URL, it reports whether it could be opened. The application
+// query stands in for platform::desktopApplicationFor. Tests install both, so
+// that no viewer starts and the answers do not depend on the machine's desktop.
 class HelpViewer {
 public:
     using Handler = std::function<bool(const QUrl &url)>;
     static void setHandler(Handler handler);
+
+    using ApplicationQuery = std::function<platform::DesktopApplication(const QString &file)>;
+    static void setApplicationQuery(ApplicationQuery query);
 };
 
 // Records every help file that would have been opened, for the lifetime of a
-// scope; opens reports what the desktop would answer.
+// scope; application and opens are what the desktop would answer.
 class RecordedHelpRequests {
 public:
     RecordedHelpRequests();
@@ -38,7 +46,8 @@ public:
     RecordedHelpRequests(const RecordedHelpRequests &) = delete;
     RecordedHelpRequests &operator=(const RecordedHelpRequests &) = delete;
 
-    QStringList files; // local paths, in native form
+    QStringList files; // local paths, in native form, of the files handed to a viewer
+    platform::DesktopApplication application = platform::DesktopApplication::Found;
     bool opens = true;
 };
 

@@ -1,0 +1,54 @@
+// Whether the desktop has an application for a file, asked of a stand-in for the
+// freedesktop.org query tool put first on PATH.
+#include "platform/desktop.h"
+
+#include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+using App = platform::DesktopApplication;
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answerFollowsTheDesktopsQuery_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // shell commands run for the right question; null: no tool
+        QTest::addColumn<App>("expected");
+        QTest::newRow("an application is set up") << QByteArray("echo viewer.desktop") << App::Found;
+        QTest::newRow("none is set up") << QByteArray("exit 0") << App::None;
+        QTest::newRow("the query fails") << QByteArray("echo viewer.desktop; exit 3") << App::Unknown;
+        QTest::newRow("the query is killed") << QByteArray("echo viewer.desktop; kill -9 $$") << App::Unknown;
+        QTest::newRow("no query tool") << QByteArray() << App::Unknown;
+    }
+
+    void answerFollowsTheDesktopsQuery()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(App, expected);
+        QTemporaryDir tools;
+        QVERIFY(tools.isValid());
+        const QString file = tools.filePath("notes.txt");
+        QFile text(file);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain words\n") > 0);
+        text.close();
+        if (!answer.isNull()) {
+            // Any other question gets the answer "none".
+            QFile tool(tools.filePath("xdg-mime"));
+            QVERIFY(tool.open(QIODevice::WriteOnly));
+            tool.write("#!/bin/sh\n[ \"$*\" = 'query default text/plain' ] || exit 0\n" + answer + "\n");
+            tool.close();
+            QVERIFY(tool.setPermissions(tool.permissions() | QFile::ExeOwner));
+        }
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&path] { qputenv("PATH", path); });
+        qputenv("PATH", tools.path().toLocal8Bit());
+
+        QCOMPARE(platform::desktopApplicationFor(file), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktop)
+#include "tst_desktop.moc"
