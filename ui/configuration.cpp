@@ -108,6 +108,8 @@ Configuration::Configuration(QWidget *parent)
     m_txtLamePath = new QLineEdit(QStringLiteral("Text1"), this);
     m_txtLamePath->setObjectName(QStringLiteral("txtLamePath"));
     m_txtLamePath->setGeometry(twipsRect(240, 480, 3495, 285));
+    // The path is typed or chosen; a drop would insert a drag's text beside it.
+    m_txtLamePath->setAcceptDrops(false);
 
     m_cmdSelectlme = new QPushButton(this);
     m_cmdSelectlme->setObjectName(QStringLiteral("cmdSelectlme"));
