@@ -28,7 +28,11 @@ ShellResult ShellAndWait(const QString &strCommandLine, const QString &strOutFil
 {
     ShellResult result;
     platform::ChildProcess process;
-    if (!process.start(strCommandLine)) {
+    // The encoder's path stands first. A line that begins with a blank has none
+    // (an empty path): the first word of the parameters must not be taken for a
+    // program and run.
+    const bool namesProgram = !strCommandLine.isEmpty() && !strCommandLine.front().isSpace();
+    if (!namesProgram || !process.start(strCommandLine)) {
         // Nothing ran: the lamp stays as it was, and the result says so, so that
         // the batch can tell this from an encoder that exited with 0.
         view.setProgressText(QStringLiteral("Done!"));
@@ -43,8 +47,13 @@ ShellResult ShellAndWait(const QString &strCommandLine, const QString &strOutFil
             doEvents();
         if (abandonRequested && abandonRequested()) {
             // The window is going away: end the encoder now and leave the view alone.
+            // An encoder that had ended by itself during the pending events has
+            // finished its file, which is then no incomplete output.
             process.kill();
-            result.outcome = ShellResult::Outcome::Abandoned;
+            result.outcome = process.killedBySignal() ? ShellResult::Outcome::Abandoned
+                                                      : ShellResult::Outcome::Exited;
+            result.exitCode = process.exitCode();
+            result.killedBySignal = process.killedBySignal();
             result.errorTail = process.errorTail();
             return result;
         }

@@ -101,17 +101,39 @@ private slots:
             QVERIFY(captions[i - 1].chopped(6).toInt() <= captions[i].chopped(6).toInt());
     }
 
-    void programThatCannotBeExecutedIsDoneAtOnce()
+    void programThatCannotBeRunIsDoneAtOnce_data()
     {
-        // Found and executable, but no program: it cannot start, which is no exit with 0.
+        QTest::addColumn<QString>("program");
+        QTest::newRow("executable file that is no program") << m_dir.filePath("junk");
+        // An empty encoder path: the first word of the parameters is no program to run.
+        QTest::newRow("no encoder path before the parameters") << QString();
+    }
+    void programThatCannotBeRunIsDoneAtOnce()
+    {
+        QFETCH(QString, program);
         QFile junk(m_dir.filePath("junk"));
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(64, '\1')) == 64);
         junk.close();
         QVERIFY(junk.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        const ShellResult result = run(junk.fileName() + " -h  \"a.wav\" \"a.mp3\"");
+        const QString touched = m_dir.filePath("touched");
+        const ShellResult result = run(program + " touch " + touched + "  \"a.wav\" \"a.mp3\"");
         QCOMPARE(result.outcome, ShellResult::Outcome::CouldNotStart);
-        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.exitCode, 0); // which is no exit with 0
         QCOMPARE(m_view.ops, QStringList{"progress: Done!"}); // no poll, no pending events, lamp untouched
+        QVERIFY(!QFile::exists(touched));
+    }
+
+    void encoderThatEndedBeforeTheAbandonKeepsItsFile()
+    {
+        // The encoder finishes while the pending events close the window: its file
+        // is complete, and the run must not take it for an incomplete one.
+        const auto ended = [] { return childProcessCount(true) == 1 || childProcessCount() == 0; }; // or reaped
+        const ShellResult result = ShellAndWait(
+            command("--bytes 5000"), m_out, m_view, [&] { QVERIFY(QTest::qWaitFor(ended, 10000)); },
+            [] { return true; });
+        QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(QFileInfo(m_out).size(), 5000);
     }
 
     void waitSeesAnEndThatHappenedDuringPendingEvents()

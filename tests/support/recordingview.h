@@ -43,13 +43,15 @@ public:
 };
 
 // Children of this process, running or not yet reaped: encoders left behind.
-inline int childProcessCount()
+// With endedOnly, only those that have ended and wait to be reaped.
+inline int childProcessCount(bool endedOnly = false)
 {
     int count = 0;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile stat("/proc/" + pid + "/stat"); // "pid (name) state ppid ..."
         const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-        count += line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong() == getpid();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        count += fields.value(1).toLongLong() == getpid() && (!endedOnly || fields.value(0) == "Z");
     }
     return count;
 }
