@@ -51,10 +51,12 @@ public:
 
     // For the list's remove commands while a run is under way: rows first to
     // first + count - 1 (as numbered before the removal) have been taken out. The
-    // run then goes on with the row that followed the current one, and the rows
-    // it has not reached yet keep their numbers in the status line. Without this
-    // notice the run still never selects past the end of the list, but a row
-    // that moves up into the current place is passed over.
+    // run then goes on with the row that followed the current one. Rows removed
+    // at or before the current one leave the later rows their numbers in the
+    // status line; rows removed ahead of it shorten the run, and the rows after
+    // them count on from the current one. Without this notice the run still never
+    // selects past the end of the list, but a row that moves up into the current
+    // place is passed over.
     void rowsRemoved(int first, int count);
 
     bool isRunning() const { return m_running; }
