@@ -2,10 +2,14 @@
 
 #include "platform/profile.h"
 
+#include <QDir>
+
+#include <limits>
+
 namespace {
 // A read gives back at most one byte less than this.
 constexpr int kReadBufferSize = 100;
-constexpr QChar kSeparator = u'/';
+const QChar kSeparator = QDir::separator();
 } // namespace
 
 void Cinifile::CreateIni(const QString &strDrv, const QString &strDir)
@@ -21,6 +25,12 @@ bool Cinifile::WriteFile(const QString &strSection, const QString &strKey, const
 QString Cinifile::GetFile(const QString &strSection, const QString &strKey) const
 {
     return platform::GetPrivateProfileString(strSection, strKey, QString(), kReadBufferSize,
+                                             m_path);
+}
+
+QString Cinifile::GetWholeValue(const QString &strSection, const QString &strKey) const
+{
+    return platform::GetPrivateProfileString(strSection, strKey, QString(), std::numeric_limits<int>::max(),
                                              m_path);
 }
 

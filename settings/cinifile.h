@@ -18,6 +18,11 @@ public:
     // file, the section or the key is missing.
     QString GetFile(const QString &strSection, const QString &strKey) const;
 
+    // The entry's whole value, however long. For the windows' loads: a folder or
+    // an encoder path cut to the read limit would be put into a box that the
+    // next run uses, and be written back over the whole value at once.
+    QString GetWholeValue(const QString &strSection, const QString &strKey) const;
+
     void setInifile(const QString &New_IniPath);
     QString inifile() const;
 

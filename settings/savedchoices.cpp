@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QScopedValueRollback>
 #include <QStandardPaths>
 
 namespace settings {
@@ -18,10 +17,6 @@ const QString kSettings = QStringLiteral("SETTINGS");
 const QString kCustom = QStringLiteral("CUSTOM");
 const QString kDestination = QStringLiteral("Destination Path");
 const QString kParameters = QStringLiteral("Parameters");
-
-// Far beyond the 99 bytes that the settings object reads: enough to tell a
-// value that was cut from one that was not, whatever its last character's size.
-constexpr int kWideRead = 4096;
 } // namespace
 
 SavedChoices::SavedChoices(Cinifile &settings) : m_settings(settings) {}
@@ -30,8 +25,7 @@ StartKind SavedChoices::restoreOrCreate(ChoicesView &view)
 {
     const SettingsLocation location = settingsLocation();
     const QFileInfo file(location.path);
-    m_found = file.isFile() ? file.fileName() : QString();
-    if (!m_found.isEmpty()) {
+    if (file.isFile()) {
         restore(view, location.path);
         return StartKind::Restored;
     }
@@ -42,17 +36,11 @@ StartKind SavedChoices::restoreOrCreate(ChoicesView &view)
 void SavedChoices::restore(ChoicesView &view, const QString &path)
 {
     m_settings.setInifile(path);
-
-    const QString outPath = m_settings.GetFile(kPaths, kDestination);
-    {
-        const QScopedValueRollback keep(m_keepStoredOutPath, readWasCut(kPaths, kDestination, outPath));
-        view.setOutPathText(outPath);
-    }
-    const QString custom = m_settings.GetFile(kCustom, kParameters);
-    {
-        const QScopedValueRollback keep(m_keepStoredCustom, readWasCut(kCustom, kParameters, custom));
-        view.setCustomText(custom);
-    }
+    // Each box gets its whole stored text, which its change handler writes back
+    // unchanged: a cut one would send the run's files to a folder that is not the
+    // user's, or lose the end of the parameters, and overwrite the longer value.
+    view.setOutPathText(m_settings.GetWholeValue(kPaths, kDestination));
+    view.setCustomText(m_settings.GetWholeValue(kCustom, kParameters));
     if (const int code = presetCodeFromText(m_settings.GetFile(kSettings, QStringLiteral("Default Encoding"))))
         view.setPresetButton(code);
 }
@@ -69,23 +57,21 @@ void SavedChoices::createWithDefaults(ChoicesView &view, const QString &folder, 
 
     // A refused write goes unreported, as every settings write does.
     const QString program = programFolder();
+    // The MP3 files go into the program folder by default. Where that folder
+    // refused the settings file it will refuse them too: they then go beside
+    // their sources (an empty box).
+    const bool besideTheProgram = path == besideProgram(settingsFileName());
+    const QString destination = besideTheProgram ? program : QString();
     m_settings.WriteFile(kPaths, QStringLiteral("Source Path"), program);
-    m_settings.WriteFile(kPaths, kDestination, program);
+    m_settings.WriteFile(kPaths, kDestination, destination);
     m_settings.WriteFile(kSettings, QStringLiteral("Default Encoding"), QStringLiteral("1"));
     m_settings.WriteFile(kPaths, QStringLiteral("LAME"), defaultLamePath());
     view.setPresetButton(1);
-    view.setOutPathText(program);
-}
-
-bool SavedChoices::readWasCut(const QString &section, const QString &key, const QString &value) const
-{
-    return platform::GetPrivateProfileString(section, key, QString(), kWideRead, m_settings.inifile()) != value;
+    view.setOutPathText(destination);
 }
 
 void SavedChoices::txtOutPath_Change(const QString &text)
 {
-    if (m_keepStoredOutPath)
-        return;
     if (m_settings.inifile().isEmpty()) // a change before the load named the file
         m_settings.setInifile(settingsFilePath());
     m_settings.WriteFile(kPaths, kDestination, text);
@@ -93,8 +79,6 @@ void SavedChoices::txtOutPath_Change(const QString &text)
 
 void SavedChoices::txtCustom_Change(const QString &text)
 {
-    if (m_keepStoredCustom)
-        return;
     if (m_settings.inifile().isEmpty())
         m_settings.setInifile(settingsFilePath());
     m_settings.WriteFile(kCustom, kParameters, text);

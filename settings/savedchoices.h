@@ -34,28 +34,18 @@ public:
     // The load's last steps, after the lamps are idle: looks for the settings
     // file; restores the output folder, the custom parameters and the preset
     // from it when it is there, or else writes a new one with the defaults,
-    // chooses the 128 kbps preset and puts the program folder into txtOutPath.
+    // chooses the 128 kbps preset and puts the output folder into txtOutPath.
     StartKind restoreOrCreate(ChoicesView &view);
 
     // What the window's change handlers call with the box's whole new text.
     void txtOutPath_Change(const QString &text);
     void txtCustom_Change(const QString &text);
 
-    // The existence test's result: the settings file's name, or the empty text
-    // when the start found none.
-    QString foundSettingsFile() const { return m_found; }
-
 private:
     void restore(ChoicesView &view, const QString &path);
     void createWithDefaults(ChoicesView &view, const QString &folder, const QString &path);
-    bool readWasCut(const QString &section, const QString &key, const QString &value) const;
 
     Cinifile &m_settings;
-    QString m_found;
-    // Set while the load puts a value into a box that the read limit cut: its
-    // change handler then leaves the longer stored value alone.
-    bool m_keepStoredOutPath = false;
-    bool m_keepStoredCustom = false;
 };
 
 // The preset button a stored "Default Encoding" names: 1 to 4, or 0 for none

@@ -55,10 +55,10 @@ private slots:
         // An empty box that stays empty writes nothing.
         QTest::newRow("5 chooses no preset") << chooses + "5\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
         QTest::newRow("text chooses no preset") << chooses + "x\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
-        QTest::newRow("values past the read limit survive")
+        QTest::newRow("values past the read limit are shown and kept whole")
             << ("[PATHS]\nDestination Path=" + folder.toUtf8() + "\n[SETTINGS]\nDefault Encoding=4\n[CUSTOM]\nParameters="
                 + parameters.toUtf8() + "\n")
-            << QStringList{folder.left(99), parameters.left(99), "optCustom", folder, parameters};
+            << QStringList{folder, parameters, "optCustom", folder, parameters};
     }
 
     void startShowsTheFileInTheIdleWindow()
