@@ -4,6 +4,7 @@
 #include "settings/location.h"
 #include "ui/filedialog.h"
 #include "ui/help.h"
+#include "ui/layout.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -29,24 +30,6 @@ const QString kWriteKey = QStringLiteral("Lame"); // the same entry: keys match 
 
 // A buffer large enough for any path a user can have stored.
 constexpr int kWholeValueBuffer = 32768;
-
-// The layout is given in twips; 15 twips are one device-independent pixel.
-constexpr int px(int twips) { return twips / 15; }
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
-// A font asked for by name. Where it is not installed, the sans-serif family that
-// the system chooses stands in at the same size.
-QFont namedFont(const QString &family, qreal points)
-{
-    QFont font(family);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    return font;
-}
 
 // A gear: the window's own icon, drawn here so that it needs no image file.
 QPixmap gearPixmap(int size)
@@ -101,7 +84,7 @@ Configuration::Configuration(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Configuration"));
     setWindowIcon(gearIcon());
-    setFont(namedFont(QStringLiteral("MS Sans Serif"), 8.25));
+    setFont(systemFont(8.25));
     setFixedSize(px(4200), px(1470));
 
     // Created in tab order; the label takes no focus.
@@ -127,7 +110,7 @@ Configuration::Configuration(QWidget *parent)
     m_lblLamepath = new QLabel(QStringLiteral("Path to Lame.exe:"), this);
     m_lblLamepath->setObjectName(QStringLiteral("lblLamepath"));
     m_lblLamepath->setGeometry(twipsRect(240, 240, 1815, 255));
-    m_lblLamepath->setFont(namedFont(QStringLiteral("Verdana"), 9));
+    m_lblLamepath->setFont(verdanaFont(9));
 
     setTabOrder(m_txtLamePath, m_cmdSelectlme);
     setTabOrder(m_cmdSelectlme, m_cmdQuit);

@@ -2,6 +2,7 @@
 
 #include "ui/configuration.h"
 #include "ui/help.h"
+#include "ui/layout.h"
 #include "ui/logo.h"
 #include "ui/messagebox.h"
 #include "ui/modfolderbrowse.h"
@@ -28,42 +29,10 @@
 
 namespace {
 
-// The layout is laid down in twips: 15 twips make one device-independent pixel,
-// so Qt scales it with the screen's density.
-constexpr int px(int twips) { return twips / 15; }
-
-constexpr QRect twipsRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
-// The layout was drawn for two faces that Linux desktops do not ship. Each is asked
-// for by name, so that a machine that has it uses it; after it come free faces of
-// the same point size. "MS Sans Serif" falls back to the Arial-width faces (the
-// Liberation and URW ones), which are narrow enough that every caption fits its
-// box, and only then to DejaVu Sans. "Verdana" falls back to DejaVu Sans, which
-// shares its wide, open letter shapes.
-QFont systemFont(qreal points, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-QFont verdanaFont(qreal points, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+using ui::px;
+using ui::systemFont;
+using ui::twipsRect;
+using ui::verdanaFont;
 
 template <class Widget>
 Widget *placed(Widget *widget, const char *name, QRect geometry)
