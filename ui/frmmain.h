@@ -14,7 +14,6 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QShortcut;
@@ -34,9 +33,6 @@ class frmMain : public QWidget, public MainView, public settings::ChoicesView {
 public:
     explicit frmMain(ui::ConfigurationRef &configuration, QWidget *parent = nullptr);
     ~frmMain() override;
-
-    Cinifile &settings() { return m_settings; }
-    BatchRun &batch() { return m_batch; }
 
     // MainView, control by control.
     void setCaption(const QString &caption) override;

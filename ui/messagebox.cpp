@@ -12,12 +12,12 @@ MessageBox::Handler &handler()
     static MessageBox::Handler h;
     return h;
 }
-} // namespace
 
-QString MessageBox::effectiveTitle(const std::optional<QString> &title)
+QString effectiveTitle(const std::optional<QString> &title)
 {
     return title ? *title : QCoreApplication::applicationName();
 }
+} // namespace
 
 void MessageBox::information(QWidget *parent, const QString &text, const std::optional<QString> &title)
 {

@@ -18,9 +18,6 @@ public:
     static void information(QWidget *parent, const QString &text,
                             const std::optional<QString> &title = std::nullopt);
 
-    // The title a box with this title argument shows.
-    static QString effectiveTitle(const std::optional<QString> &title);
-
     using Handler = std::function<void(const QString &text, const QString &title)>;
     // While set, boxes go to the handler instead of the screen.
     static void setHandler(Handler handler);

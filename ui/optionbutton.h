@@ -13,14 +13,13 @@ class OptionButton : public QRadioButton {
 public:
     explicit OptionButton(const QString &text, QWidget *parent = nullptr);
 
-    // True when the caption does not fit on one line and is drawn wrapped.
-    bool wrapsCaption() const;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
 
 private:
+    // True when the caption does not fit on one line and is drawn wrapped.
+    bool wrapsCaption() const;
     QRect captionRect() const;
 };
 

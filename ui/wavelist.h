@@ -23,9 +23,6 @@ public:
     // many.
     bool lstWavefiles_OLEDragDrop(const QMimeData *data);
 
-    // Appends rows in one go, as many as fit under MaxRows; returns how many did.
-    int appendRows(const QStringList &paths);
-
     // Removes every row in one go.
     void removeAllRows();
 
@@ -33,6 +30,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+
+private:
+    // Appends rows in one go, as many as fit under MaxRows; returns how many did.
+    int appendRows(const QStringList &paths);
 };
 
 } // namespace ui
