@@ -100,12 +100,10 @@ Configuration::Configuration(QWidget *parent)
     m_cmdSelectlme->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon, nullptr, m_cmdSelectlme));
     m_cmdSelectlme->setIconSize(QSize(16, 16));
     m_cmdSelectlme->setToolTip(QStringLiteral("Choose the encoder program"));
-    m_cmdSelectlme->setAutoDefault(false);
 
     m_cmdQuit = new QPushButton(QStringLiteral("Exit"), this);
     m_cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
     m_cmdQuit->setGeometry(twipsRect(3000, 1080, 1095, 375));
-    m_cmdQuit->setAutoDefault(false);
 
     m_lblLamepath = new QLabel(QStringLiteral("Path to Lame.exe:"), this);
     m_lblLamepath->setObjectName(QStringLiteral("lblLamepath"));
