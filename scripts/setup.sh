@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on Debian 12. Quick when all is
 # there: apt is asked only for packages that are missing.
+#
+#   bash scripts/setup.sh [--desktop]
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,12 @@ packages=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth      # the screenshot script shows the real window off screen
 )
+
+# Starting the program also wants what opens its help file from F1: the desktop's
+# file opener and a viewer for compiled HTML help. The tests do not need them.
+if [ "${1:-}" = "--desktop" ]; then
+  packages+=(xdg-utils xchm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
