@@ -1,6 +1,5 @@
 #include "ui/configuration.h"
 
-#include "platform/profile.h"
 #include "settings/location.h"
 #include "ui/filedialog.h"
 #include "ui/help.h"
@@ -27,9 +26,6 @@ namespace {
 const QString kSection = QStringLiteral("PATHS");
 const QString kReadKey = QStringLiteral("LAME");
 const QString kWriteKey = QStringLiteral("Lame"); // the same entry: keys match without case
-
-// A buffer large enough for any path a user can have stored.
-constexpr int kWholeValueBuffer = 32768;
 
 // A gear: the window's own icon, drawn here so that it needs no image file.
 QPixmap gearPixmap(int size)
@@ -135,14 +131,10 @@ void Configuration::Form_Load()
     m_ini = std::make_unique<Cinifile>();
     m_ini->setInifile(settings::settingsFilePath());
 
-    m_strLame = m_ini->GetFile(kSection, kReadKey);
     // The settings read gives back at most 99 bytes. A longer path, cut, would be
     // written back over the whole one at once and could never start the encoder,
     // so the box gets the whole stored path.
-    const QString whole = platform::GetPrivateProfileString(kSection, kReadKey, QString(),
-                                                            kWholeValueBuffer, m_ini->inifile());
-    if (whole.size() > m_strLame.size() && whole.startsWith(m_strLame))
-        m_strLame = whole;
+    m_strLame = m_ini->GetWholeValue(kSection, kReadKey);
 
     // A change of the box's text: the change handler writes the value back.
     m_txtLamePath->setText(m_strLame);
