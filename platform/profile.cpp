@@ -1,9 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/profile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace platform {
@@ -154,9 +159,21 @@ bool isReadOnly(const QString &path)
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
+// The file a write really replaces: the end of a chain of symbolic links, as the
+// save below resolves it, or the path itself.
+QString writtenFile(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
+}
+
 // Replaces the file as a whole: a temporary file beside it, then a rename, so a
 // failure part way leaves the old file. Only when the folder refuses temporary
-// files is the file written in place.
+// files is the file written in place. A file that is a symbolic link (a user's
+// settings kept with their other dotfiles) stays one: the save follows the link
+// and replaces its target, with the temporary file beside the target.
 bool replaceFile(const QString &path, const QByteArray &data)
 {
     QSaveFile file(path);
@@ -222,6 +239,27 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
         out += entry + data.sliced(at);
     }
     return replaceFile(path, out);
+}
+
+int removeInterruptedWrites(const QString &path, std::chrono::seconds minimumAge)
+{
+    if (path.isEmpty())
+        return 0;
+    const QFileInfo target(writtenFile(path));
+    const QDir folder = target.absoluteDir();
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-minimumAge.count());
+    int removed = 0;
+    const QFileInfoList candidates = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &candidate : candidates) {
+        if (!leftover.match(candidate.fileName()).hasMatch() || candidate.isSymLink() || !candidate.isFile()
+            || candidate.lastModified().toUTC() >= cutoff)
+            continue;
+        if (QFile::remove(candidate.filePath()))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace platform

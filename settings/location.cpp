@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "settings/location.h"
 
 #include <QCoreApplication>
@@ -13,20 +15,6 @@ QString &programFolderOverride()
 {
     static QString folder;
     return folder;
-}
-
-// A file without any write bit is read-only for everyone, the profile writes
-// included. Otherwise the bits say nothing for a privileged user, nor about a
-// read-only file system: only an open for writing tells.
-bool canWriteExisting(const QString &path)
-{
-    // WriteUser is left out: it reports what the current user may do, which for a
-    // privileged user is everything.
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (!(QFileInfo(path).permissions() & anyWrite))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite);
 }
 
 // Creates the file to see that it can be, and removes it again, so that the
@@ -57,11 +45,27 @@ QString besideProgram(const QString &name) { return programFolder() + QDir::sepa
 
 QString settingsFileName() { return QStringLiteral("purlwave.ini"); }
 
+bool runsFromInstalledLayout()
+{
+    const QDir folder(programFolder());
+    return folder.dirName() == QLatin1String("bin")
+        && QFileInfo(folder.filePath(QStringLiteral("../share/purlwave"))).isDir();
+}
+
 SettingsLocation settingsLocation()
 {
     const SettingsLocation beside{programFolder(), besideProgram(settingsFileName())};
     const QFileInfo there(beside.path);
-    if (there.isFile() ? canWriteExisting(beside.path) : !there.exists() && canCreate(beside.path))
+    // A settings file beside the program is the user's, whatever its permissions:
+    // it is read, and a write it refuses fails without a word. Taking a fresh
+    // per-user file instead would seem to lose every saved choice. Anything else
+    // of that name (a folder, a dangling link) is no settings file, and the folder
+    // cannot take one.
+    if (there.isFile())
+        return beside;
+    // An installed program's folder is shared by every user, and a privileged
+    // user could write into it; only a portable folder takes a settings file.
+    if (!there.exists() && !there.isSymLink() && !runsFromInstalledLayout() && canCreate(beside.path))
         return beside;
 
     const QString userFolder =
@@ -74,7 +78,17 @@ SettingsLocation settingsLocation()
 
 QString settingsFilePath() { return settingsLocation().path; }
 
-QString helpFilePath() { return besideProgram(QStringLiteral("purlwave.chm")); }
+QString helpFilePath()
+{
+    const QString name = QStringLiteral("purlwave.chm");
+    const QString beside = besideProgram(name);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed =
+        QDir::cleanPath(programFolder() + QStringLiteral("/../share/purlwave/") + name);
+    // When neither is there, the place beside the program is the one to name.
+    return QFileInfo::exists(installed) ? QDir::toNativeSeparators(installed) : beside;
+}
 
 RootSplit splitAtRoot(const QString &folder)
 {

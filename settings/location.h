@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
@@ -17,10 +19,16 @@ QString besideProgram(const QString &name);
 // "purlwave.ini", the settings file's name wherever it lives.
 QString settingsFileName();
 
-// The settings file and the folder that holds it. It lives in the program folder
-// when a writable one is there or can be created there; otherwise under the same
-// name in the per-user configuration folder, which is created as needed. Found
-// afresh at every call, so both windows always name the same file.
+// True when the program runs from an installed layout: its folder is a "bin"
+// folder beside which share/purlwave/ exists.
+bool runsFromInstalledLayout();
+
+// The settings file and the folder that holds it. A settings file in the program
+// folder is always the one, whatever its permissions. Without one, a new one goes
+// there when the program is not installed and the folder takes it; otherwise the
+// file lives under the same name in the per-user configuration folder, which is
+// created as needed. Found afresh at every call, so both windows always name the
+// same file.
 struct SettingsLocation {
     QString folder;
     QString path;
@@ -30,7 +38,8 @@ SettingsLocation settingsLocation();
 // The settings file that both windows use: settingsLocation().path.
 QString settingsFilePath();
 
-// The help file beside the program.
+// The help file: beside the program, or else in ../share/purlwave/ relative to
+// the program folder; the one beside the program when neither exists.
 QString helpFilePath();
 
 // A folder cut after its root ("/", a drive root like "C:/", or a network share

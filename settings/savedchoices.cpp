@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "settings/savedchoices.h"
 
 #include "platform/profile.h"
@@ -24,6 +26,8 @@ SavedChoices::SavedChoices(Cinifile &settings) : m_settings(settings) {}
 StartKind SavedChoices::restoreOrCreate(ChoicesView &view)
 {
     const SettingsLocation location = settingsLocation();
+    // What a write killed part way left behind; the file itself is whole.
+    platform::removeInterruptedWrites(location.path);
     const QFileInfo file(location.path);
     if (file.isFile()) {
         restore(view, location.path);

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
@@ -32,7 +34,7 @@ public:
     explicit SavedChoices(Cinifile &settings);
 
     // The load's last steps, after the lamps are idle: looks for the settings
-    // file; restores the output folder, the custom parameters and the preset
+    // file and removes what interrupted writes left beside it; restores the output folder, the custom parameters and the preset
     // from it when it is there, or else writes a new one with the defaults,
     // chooses the 128 kbps preset and puts the output folder into txtOutPath.
     StartKind restoreOrCreate(ChoicesView &view);

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/profile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -11,6 +14,7 @@
 
 using platform::WritePrivateProfileString;
 using Writes = QList<QStringList>; // section, key, value
+enum class Entry { File, Folder, Link };
 
 namespace {
 QByteArray bytesOf(const QString &path)
@@ -91,6 +95,9 @@ private slots:
         QTest::newRow("2-byte characters: none cut in half") << u.toUtf8() << u.left(49);
         QTest::newRow("3-byte character ending at the limit kept") << (a96 + "€b").toUtf8() << a96 + "€";
         QTest::newRow("4-byte character across the limit dropped") << (a96 + "aa😀").toUtf8() << a96 + "aa";
+        QTest::newRow("4-byte character with three bytes inside the limit dropped") << (a96 + "😀b").toUtf8() << a96;
+        QTest::newRow("4-byte character ending at the limit kept") << (a96.left(95) + "😀b").toUtf8()
+                                                                  << a96.left(95) + "😀";
         QTest::newRow("stray continuation bytes cut at limit")
             << QByteArray(150, '\x80') << QString::fromUtf8(QByteArray(99, '\x80'));
     }
@@ -134,6 +141,86 @@ private slots:
             [&] { QFile::setPermissions(folder, QFile::permissions(folder) | QFile::WriteOwner); });
         QVERIFY(WritePrivateProfileString("S", "a", "3", m_ini));
         QCOMPARE(bytesOf(m_ini), "; kept\n[S]\na=3\n");
+    }
+
+    void writeThroughSymbolicLinkReplacesTheTargetAndKeepsTheLink()
+    {
+        const QString dotfiles = m_tmp->filePath("dotfiles");
+        QVERIFY(QDir().mkpath(dotfiles));
+        put(dotfiles + "/purlwave.ini", "[S]\na=1\n");
+        QVERIFY(QFile::link("dotfiles/purlwave.ini", m_ini));
+        QVERIFY(WritePrivateProfileString("S", "a", "2", m_ini));
+        QCOMPARE(QFileInfo(m_ini).symLinkTarget(), dotfiles + "/purlwave.ini");
+        QCOMPARE(bytesOf(dotfiles + "/purlwave.ini"), "[S]\na=2\n");
+        QCOMPARE(QDir(dotfiles).entryList(QDir::Files | QDir::Hidden), QStringList{"purlwave.ini"});
+        QCOMPARE(QDir(m_tmp->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{"purlwave.ini"});
+    }
+
+    void startUpRemovesOnlyOldLeftoversOfInterruptedWrites_data()
+    {
+        QTest::addColumn<QString>("name"); // relative to the folder of the settings file
+        QTest::addColumn<Entry>("kind");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("linkedSettings"); // the settings file links to dotfiles/purlwave.ini
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("old leftover: removed") << "purlwave.ini.a1B2c3" << Entry::File << true << false << true;
+        QTest::newRow("young leftover, a write may be under way: kept")
+            << "purlwave.ini.a1B2c3" << Entry::File << false << false << false;
+        QTest::newRow("leftover beside a linked file's target: removed")
+            << "dotfiles/purlwave.ini.Zz0099" << Entry::File << true << true << true;
+        QTest::newRow("leftover beside the link itself: kept")
+            << "purlwave.ini.Zz0099" << Entry::File << true << true << false;
+        QTest::newRow("seven characters: kept") << "purlwave.ini.a1B2c3d" << Entry::File << true << false << false;
+        QTest::newRow("five characters: kept") << "purlwave.ini.a1B2c" << Entry::File << true << false << false;
+        QTest::newRow("punctuation in the suffix: kept") << "purlwave.ini.a1-2c3" << Entry::File << true << false
+                                                         << false;
+        QTest::newRow("other file's leftover: kept") << "purlwave.in.a1B2c3" << Entry::File << true << false << false;
+        QTest::newRow("name in other case: kept") << "Purlwave.ini.a1B2c3" << Entry::File << true << false << false;
+        QTest::newRow("folder of that name: kept") << "purlwave.ini.a1B2c3" << Entry::Folder << true << false << false;
+        QTest::newRow("link of that name to an old file: kept, target too")
+            << "purlwave.ini.a1B2c3" << Entry::Link << true << false << false;
+    }
+    void startUpRemovesOnlyOldLeftoversOfInterruptedWrites()
+    {
+        QFETCH(QString, name);
+        QFETCH(Entry, kind);
+        QFETCH(bool, old);
+        QFETCH(bool, linkedSettings);
+        QFETCH(bool, removed);
+        const QDir folder(m_tmp->path());
+        const QByteArray settings("[S]\na=1\n");
+        if (linkedSettings) {
+            QVERIFY(folder.mkdir("dotfiles"));
+            put(folder.filePath("dotfiles/purlwave.ini"), settings);
+            QVERIFY(QFile::link("dotfiles/purlwave.ini", m_ini));
+        } else {
+            put(m_ini, settings);
+        }
+        const QString entry = folder.filePath(name);
+        const QString elsewhere = folder.filePath("elsewhere.txt");
+        const QDateTime when = QDateTime::currentDateTime().addSecs(old ? -61 : -30);
+        const auto putDated = [&](const QString &path) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush());
+            QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+        };
+        switch (kind) {
+        case Entry::File:
+            putDated(entry);
+            break;
+        case Entry::Folder:
+            QVERIFY(folder.mkdir(name));
+            break;
+        case Entry::Link:
+            putDated(elsewhere);
+            QVERIFY(QFile::link(elsewhere, entry));
+            break;
+        }
+        QCOMPARE(platform::removeInterruptedWrites(m_ini), removed ? 1 : 0);
+        QCOMPARE(QFileInfo(entry).exists() || QFileInfo(entry).isSymLink(), !removed);
+        QCOMPARE(bytesOf(m_ini), settings);
+        QCOMPARE(QFileInfo::exists(elsewhere), kind == Entry::Link);
     }
 };
 

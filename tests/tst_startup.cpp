@@ -1,7 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "platform/profile.h"
 #include "settings/cinifile.h"
 #include "settings/location.h"
 #include "settings/savedchoices.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -12,6 +16,13 @@
 #include <utility>
 
 using settings::StartKind;
+
+// Where the test puts the program.
+enum class ProgramPlace {
+    Named,     // a writable folder of the row's name
+    Kernel,    // /proc, a folder that takes no files
+    Installed, // <prefix>/bin beside <prefix>/share/purlwave, writable all the same
+};
 
 namespace {
 // The main window's output box and preset buttons as the load meets them: a box
@@ -51,7 +62,7 @@ void makeFile(const QString &path, const QByteArray &bytes,
 QString userFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
 } // namespace
 
-class tst_Startup : public QObject {
+class TestStartup : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
@@ -89,28 +100,38 @@ private slots:
 
     void firstStartWritesTheDefaultsWhereTheNextStartFindsThem_data()
     {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<ProgramPlace>("place");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("perUser"); // the settings file is the per-user one
         QTest::addColumn<QStringList>("lames"); // where a lame is, the one to be named first
         QTest::newRow("blanks and non-ASCII letters; own lame beats the search path")
-            << "Mein Ordner/Ünïcödé ĳ" << false << QStringList{"own", "path"};
-        QTest::newRow("file without write bits; lame on the search path") << "bits" << true << QStringList{"path"};
-        QTest::newRow("kernel folder that takes no files; no lame anywhere") << "/proc" << true << QStringList{};
+            << ProgramPlace::Named << "Mein Ordner/Ünïcödé ĳ" << false << QStringList{"own", "path"};
+        QTest::newRow("kernel folder that takes no files; no lame anywhere")
+            << ProgramPlace::Kernel << "/proc" << true << QStringList{};
+        QTest::newRow("installed program: per-user file although root could write the folder")
+            << ProgramPlace::Installed << "prefix" << true << QStringList{"path"};
     }
     void firstStartWritesTheDefaultsWhereTheNextStartFindsThem()
     {
-        QFETCH(QString, setup);
+        QFETCH(ProgramPlace, place);
+        QFETCH(QString, name);
         QFETCH(bool, perUser);
         QFETCH(QStringList, lames);
-        const QString beside = m_folder + "/purlwave.ini";
-        const QByteArray old("[PATHS]\nDestination Path=/old\n");
-        if (setup == "/proc" && !QFileInfo(setup).isDir())
-            QSKIP("no /proc here");
-        if (setup == "bits")
-            makeFile(beside, old, QFileDevice::ReadOwner | QFileDevice::ReadOther);
-        else
-            useProgramFolder(setup == "/proc" ? setup : m_dir->filePath(setup));
-        const QString bin = m_dir->filePath("bin");
+        switch (place) {
+        case ProgramPlace::Named:
+            useProgramFolder(m_dir->filePath(name));
+            break;
+        case ProgramPlace::Kernel:
+            if (!QFileInfo(name).isDir())
+                QSKIP("no /proc here");
+            useProgramFolder(name);
+            break;
+        case ProgramPlace::Installed:
+            QVERIFY(QDir().mkpath(m_dir->filePath(name + "/share/purlwave")));
+            useProgramFolder(m_dir->filePath(name + "/bin"));
+            break;
+        }
+        const QString bin = m_dir->filePath("search");
         QVERIFY(QDir().mkpath(bin));
         qputenv("PATH", bin.toUtf8());
         const auto exe = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
@@ -129,8 +150,8 @@ private slots:
         QCOMPARE(second.start(), StartKind::Restored);
         QCOMPARE(settings::settingsFilePath(), path);
         QCOMPARE(second.outPath, destination);
-        if (setup == "bits")
-            QCOMPARE(fileBytes(beside), old);
+        if (perUser)
+            QVERIFY(!QFileInfo::exists(m_folder + "/purlwave.ini"));
     }
 
     void firstRunSplitsTheFolderAtItsRoot_data()
@@ -163,7 +184,26 @@ private slots:
         QCOMPARE(window.outPath, "/srv/out");
         QCOMPARE(window.presets, QList<int>{3}); // a decimal comma
     }
+
+    void startClearsOldLeftoversOfInterruptedWritesOnly()
+    {
+        const QString settingsFile = m_folder + "/purlwave.ini";
+        makeFile(settingsFile, "[PATHS]\nDestination Path=/srv/out\n");
+        const auto leftover = [&](const QString &name, int age) {
+            QFile file(m_folder + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[PATHS]\n") == 8 && file.flush());
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+        };
+        leftover("purlwave.ini.Ab12Cd", 3600);
+        leftover("purlwave.ini.Ef34Gh", 5);
+        leftover("purlwave.ini.bak", 3600);
+        FakeWindow window;
+        QCOMPARE(window.start(), StartKind::Restored);
+        QCOMPARE(window.outPath, "/srv/out");
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"purlwave.ini", "purlwave.ini.Ef34Gh", "purlwave.ini.bak"}));
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_Startup)
+QTEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"
