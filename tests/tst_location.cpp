@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Where the settings file is found and created, met as an ordinary user meets it:
+// the start-up runs in a separate program copied into a folder of its own, as an
+// unprivileged user when the tests run as root, since permissions do not hold
+// for root.
+
+#include "settings/location.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+namespace {
+const QString kProbe = QStringLiteral(PURLWAVE_LOCATION_PROBE);
+const QByteArray kSaved("[PATHS]\nDestination Path=/saved/out\n");
+constexpr auto kReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                               | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
+constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr auto kWritableFile = kReadOnlyFile | QFileDevice::WriteOwner;
+
+// What the program folder holds before the start besides the program.
+enum class Existing { Nothing, OwnReadOnlyFile, OwnWritableFile, OthersFile, Folder };
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestLocation : public QObject {
+    Q_OBJECT
+
+    bool m_root = false;
+    std::optional<QTemporaryDir> m_tmp;
+    QString m_program; // the program folder
+    QString m_home;
+
+    // Gives path to the user the start-up runs as; for a test run as root, to "nobody".
+    void giveToProbeUser(const QString &path)
+    {
+        if (m_root)
+            QCOMPARE(QProcess::execute("chown", {"nobody:nogroup", path}), 0);
+    }
+
+    QMap<QString, QString> startUp()
+    {
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", m_home);
+        env.remove("XDG_CONFIG_HOME");
+        probe.setProcessEnvironment(env);
+        const QString program = m_program + "/location_probe";
+        if (m_root)
+            probe.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", program});
+        else
+            probe.start(program);
+        [&] {
+            QVERIFY2(probe.waitForFinished(60000), qPrintable(probe.errorString()));
+            QVERIFY2(probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0,
+                     probe.readAllStandardError().constData());
+        }();
+        QMap<QString, QString> seen;
+        for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+            seen.insert(line.section('\t', 0, 0), line.section('\t', 1));
+        return seen;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QTemporaryDir probeOwner;
+        QFile file(probeOwner.filePath("owner"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        m_root = QFileInfo(file).ownerId() == 0;
+        if (m_root)
+            QVERIFY2(!QStandardPaths::findExecutable("setpriv").isEmpty(), "setpriv (util-linux) is needed as root");
+    }
+
+    void init()
+    {
+        QVERIFY(m_tmp.emplace().isValid());
+        QVERIFY(QFile::setPermissions(m_tmp->path(), kOpenFolder)); // others may pass
+        m_program = m_tmp->filePath("Encoder");
+        m_home = m_tmp->filePath("home");
+        QVERIFY(QDir().mkpath(m_program) && QDir().mkpath(m_home));
+        giveToProbeUser(m_home);
+        QVERIFY(QFile::copy(kProbe, m_program + "/location_probe"));
+    }
+    void cleanup()
+    {
+        QFile::setPermissions(m_program, kOpenFolder); // so that the folder can go
+        m_tmp.reset();
+    }
+
+    void settingsFileIsFoundAndCreatedWhereTheUserMeetsIt_data()
+    {
+        QTest::addColumn<Existing>("existing");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<bool>("perUser"); // the file used is the per-user one
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<bool>("saved"); // the later change reached the file
+
+        QTest::newRow("own read-only file: read, change refused, no per-user file")
+            << Existing::OwnReadOnlyFile << true << false << true << false;
+        QTest::newRow("another user's file: read, change refused, no per-user file")
+            << Existing::OthersFile << true << false << true << false;
+        QTest::newRow("read-only folder with own file: read, change written in place")
+            << Existing::OwnWritableFile << false << false << true << true;
+        QTest::newRow("read-only folder with read-only file: read, change refused")
+            << Existing::OwnReadOnlyFile << false << false << true << false;
+        QTest::newRow("read-only folder without file: new per-user file, MP3 beside sources")
+            << Existing::Nothing << false << true << false << true;
+        QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
+            << Existing::Folder << true << true << false << true;
+        QTest::newRow("writable folder without file: new file beside the program")
+            << Existing::Nothing << true << false << false << true;
+    }
+    void settingsFileIsFoundAndCreatedWhereTheUserMeetsIt()
+    {
+        QFETCH(Existing, existing);
+        QFETCH(bool, folderWritable);
+        QFETCH(bool, perUser);
+        QFETCH(bool, restored);
+        QFETCH(bool, saved);
+        const QString beside = m_program + "/purlwave.ini";
+        const QString userFile = m_home + "/.config/Purlwave/purlwave.ini";
+        if (existing == Existing::OthersFile && !m_root)
+            QSKIP("a file of another user takes a run as root");
+
+        if (existing == Existing::Folder) {
+            QVERIFY(QDir().mkdir(beside));
+        } else if (existing != Existing::Nothing) {
+            QFile file(beside);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSaved) == kSaved.size());
+            file.close();
+            QVERIFY(file.setPermissions(existing == Existing::OwnWritableFile ? kWritableFile : kReadOnlyFile));
+            if (existing != Existing::OthersFile)
+                giveToProbeUser(beside);
+        }
+        if (folderWritable)
+            giveToProbeUser(m_program);
+        QVERIFY(QFile::setPermissions(m_program, folderWritable ? kOpenFolder : kReadOnlyFolder));
+
+        const QMap<QString, QString> seen = startUp();
+        const QString used = perUser ? userFile : beside;
+        QCOMPARE(seen.value("file"), used);
+        QCOMPARE(seen.value("start"), restored ? "restored" : "first run");
+        // A new per-user file sends the MP3 files beside their sources: the program folder refused them too.
+        QCOMPARE(seen.value("outPath"), restored ? "/saved/out" : perUser ? QString() : m_program);
+        const QByteArray destination = saved ? "/typed/later" : "/saved/out";
+        QVERIFY2(bytesOf(used).contains("Destination Path=" + destination + "\n"), bytesOf(used).constData());
+        if (restored && !saved)
+            QCOMPARE(bytesOf(used), kSaved);
+        QCOMPARE(QFileInfo::exists(userFile), perUser);
+        QStringList expected{"location_probe"};
+        if (existing != Existing::Nothing || !perUser)
+            expected << "purlwave.ini";
+        QCOMPARE(QDir(m_program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 expected);
+    }
+
+    void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare_data()
+    {
+        QTest::addColumn<QStringList>("present"); // relative to <prefix>
+        QTest::addColumn<QString>("expected");
+        const QString beside = "bin/purlwave.chm";
+        const QString shared = "share/purlwave/purlwave.chm";
+        QTest::newRow("both: the one beside the program") << QStringList{beside, shared} << beside;
+        QTest::newRow("installed only: the shared one") << QStringList{shared} << shared;
+        QTest::newRow("neither: named beside the program") << QStringList{} << beside;
+    }
+    void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, expected);
+        const QString prefix = m_tmp->filePath("prefix");
+        for (const QString &file : present) {
+            QVERIFY(QDir().mkpath(QFileInfo(prefix + "/" + file).path()));
+            QFile help(prefix + "/" + file);
+            QVERIFY(help.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QDir().mkpath(prefix + "/bin"));
+        settings::setProgramFolderForTesting(prefix + "/bin");
+        const QString found = settings::helpFilePath();
+        settings::setProgramFolderForTesting(QString());
+        QCOMPARE(found, prefix + "/" + expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocation)
+#include "tst_location.moc"
