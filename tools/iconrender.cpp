@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Not part of the program: saves the program's icon, as the program paints it, as
+// PNG files in the layout of an icon theme, for the install.
+//
+//   purlwave_iconrender FOLDER   writes FOLDER/<N>x<N>/apps/org.example.Purlwave.png
+
+#include "ui/logo.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: purlwave_iconrender FOLDER\n";
+        return 2;
+    }
+    const QIcon icon = ui::applicationIcon();
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("%1x%1/apps").arg(side));
+        const QString path = folder + QStringLiteral("/org.example.Purlwave.png");
+        // A size the painter has no picture for is scaled from the next larger one.
+        const QImage image = icon.pixmap(QSize(side, side), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (image.size() != QSize(side, side) || !QDir().mkpath(folder) || !image.save(path, "PNG", 9)) {
+            err << "cannot write " << path << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
