@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The install and the Debian package, checked without touching the machine:
+// everything goes into temporary folders, and the packaged program is started
+// from an extracted copy with a temporary home.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <optional>
+
+namespace {
+const QString kBuildDir = QStringLiteral(PURLWAVE_BUILD_DIR);
+const QString kVersion = QStringLiteral(PURLWAVE_VERSION);
+const QString kId = QStringLiteral("org.example.Purlwave");
+const QList<int> kIconSides{16, 22, 24, 32, 48, 64, 128, 256};
+
+// The files an install puts under its prefix, and nothing else.
+QStringList expectedFiles()
+{
+    QStringList files{"bin/purlwave",
+                      "share/applications/" + kId + ".desktop",
+                      "share/doc/purlwave/copyright",
+                      "share/icons/hicolor/scalable/apps/" + kId + ".svg",
+                      "share/man/man1/purlwave.1",
+                      "share/metainfo/" + kId + ".metainfo.xml",
+                      "share/purlwave/purlwave.chm"};
+    for (int side : kIconSides)
+        files << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
+    files.sort();
+    return files;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString output; // standard output and standard error together
+};
+
+Run run(const QString &program, const QStringList &arguments, const QString &folder = {})
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(folder.isEmpty() ? QDir::tempPath() : folder);
+    process.start(program, arguments);
+    if (!process.waitForFinished(180000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, program + ": " + process.errorString()};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAll())};
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The value of a "Key=value" line of a desktop entry's main group.
+QString entryValue(const QByteArray &entry, const QString &key)
+{
+    const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
+                                  QRegularExpression::MultilineOption);
+    return line.match(QString::fromUtf8(entry)).captured(1);
+}
+} // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+    std::optional<QTemporaryDir> m_tmp;
+    QString m_prefix;
+    QString m_package;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.emplace().isValid());
+        m_prefix = m_tmp->filePath("prefix");
+        const Run install = run(PURLWAVE_CMAKE_COMMAND, {"--install", kBuildDir, "--prefix", m_prefix});
+        QVERIFY2(install.exitCode == 0, qPrintable(install.output));
+
+        const QString packages = m_tmp->filePath("packages");
+        const Run cpack = run(PURLWAVE_CPACK_COMMAND,
+                              {"--config", kBuildDir + "/CPackConfig.cmake", "-G", "DEB", "-B", packages});
+        QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.output));
+        const QStringList debs = QDir(packages).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        m_package = QDir(packages).filePath(debs.first());
+    }
+
+    void installPutsExactlyTheProgramsFilesUnderThePrefix()
+    {
+        QStringList files;
+        QDirIterator it(m_prefix, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(m_prefix).relativeFilePath(it.next());
+        files.sort();
+        QCOMPARE(files, expectedFiles());
+        QVERIFY(QFileInfo(m_prefix + "/bin/purlwave").isExecutable());
+    }
+
+    void installedDesktopFilesPassTheirValidators_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file"); // under the prefix
+        QTest::newRow("desktop entry: valid")
+            << "desktop-file-validate" << QStringList{} << "share/applications/" + kId + ".desktop";
+        QTest::newRow("metainfo: valid offline")
+            << "appstreamcli" << QStringList{"validate", "--no-net"} << "share/metainfo/" + kId + ".metainfo.xml";
+    }
+    void installedDesktopFilesPassTheirValidators()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        const QString found = QStandardPaths::findExecutable(tool);
+        QVERIFY2(!found.isEmpty(), qPrintable(tool + " is missing: run scripts/setup.sh"));
+        const Run check = run(found, arguments << m_prefix + "/" + file);
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        QVERIFY2(!check.output.contains(QRegularExpression("^(E|W):|error", QRegularExpression::MultilineOption)),
+                 qPrintable(check.output));
+    }
+
+    void desktopEntryStartsTheInstalledProgramWithItsIconForWavFiles()
+    {
+        const QByteArray entry = bytesOf(m_prefix + "/share/applications/" + kId + ".desktop");
+        QCOMPARE(entryValue(entry, "Exec"), "purlwave %F");
+        QCOMPARE(entryValue(entry, "Icon"), kId);
+        const QStringList types = entryValue(entry, "MimeType").split(';', Qt::SkipEmptyParts);
+        QVERIFY2(types.contains("audio/x-wav") && types.contains("audio/wav") && types.contains("audio/vnd.wave"),
+                 qPrintable(types.join(';')));
+        const QByteArray metainfo = bytesOf(m_prefix + "/share/metainfo/" + kId + ".metainfo.xml");
+        QVERIFY(metainfo.contains("<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>"));
+        QVERIFY(metainfo.contains("<release version=\"" + kVersion.toUtf8() + "\""));
+    }
+
+    void iconsHaveTheSizeOfTheirFolder_data()
+    {
+        QTest::addColumn<int>("side");
+        for (int side : kIconSides)
+            QTest::addRow("%dx%d", side, side) << side;
+    }
+    void iconsHaveTheSizeOfTheirFolder()
+    {
+        QFETCH(int, side);
+        QImageReader icon(m_prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId));
+        QCOMPARE(icon.format(), "png");
+        QCOMPARE(icon.size(), QSize(side, side));
+    }
+
+    void scalableIconIsWellFormedSvg()
+    {
+        QXmlStreamReader svg(bytesOf(m_prefix + "/share/icons/hicolor/scalable/apps/" + kId + ".svg"));
+        QVERIFY(svg.readNextStartElement());
+        QCOMPARE(svg.name().toString(), QStringLiteral("svg"));
+        while (!svg.atEnd())
+            svg.readNext();
+        QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    }
+
+    void packageControlNamesWhatTheProgramNeeds_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("expected"); // each must be named in the field
+        QTest::newRow("name") << "Package" << QStringList{"purlwave"};
+        QTest::newRow("version of the project") << "Version" << QStringList{kVersion};
+        QTest::newRow("section") << "Section" << QStringList{"sound"};
+        QTest::newRow("maintainer") << "Maintainer"
+                                    << QStringList{"Purlwave developers <support@purlwave.example.org>"};
+        QTest::newRow("depends on Qt's libraries, its platform plugins and the encoder")
+            << "Depends" << QStringList{"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"};
+        QTest::newRow("recommends the file opener and a help viewer")
+            << "Recommends" << QStringList{"xdg-utils", "xchm"};
+    }
+    void packageControlNamesWhatTheProgramNeeds()
+    {
+        QFETCH(QString, field);
+        QFETCH(QStringList, expected);
+        const Run control = run("dpkg-deb", {"-f", m_package, field});
+        QCOMPARE(control.exitCode, 0);
+        const QStringList named = control.output.trimmed().split(QRegularExpression(",\\s*"));
+        for (const QString &want : expected) {
+            const bool found = std::ranges::any_of(named, [&](const QString &item) {
+                return item == want || item.startsWith(want + " (");
+            });
+            QVERIFY2(found, qPrintable(field + ": " + control.output));
+        }
+    }
+
+    void packageHoldsTheInstalledFilesUnderUsr()
+    {
+        const Run contents = run("dpkg-deb", {"-c", m_package});
+        QCOMPARE(contents.exitCode, 0);
+        QStringList files;
+        for (const QString &line : contents.output.split('\n', Qt::SkipEmptyParts)) {
+            const QString path = line.section(' ', -1);
+            QVERIFY2(path.startsWith("./usr/"), qPrintable(line));
+            if (!path.endsWith('/'))
+                files << path.mid(6);
+        }
+        files.sort();
+        QCOMPARE(files, expectedFiles());
+    }
+
+    void packagedProgramKeepsItsSettingsInTheUsersHome()
+    {
+        const QString root = m_tmp->filePath("root");
+        const QString home = m_tmp->filePath("home");
+        QVERIFY(QDir().mkpath(home + "/runtime"));
+        QVERIFY(QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                             | QFileDevice::ExeOwner));
+        const Run extract = run("dpkg-deb", {"-x", m_package, root});
+        QVERIFY2(extract.exitCode == 0, qPrintable(extract.output));
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.remove("XDG_CONFIG_HOME");
+        env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(home);
+        program.start(root + "/usr/bin/purlwave");
+        QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+        const QString settings = home + "/.config/Purlwave/purlwave.ini";
+        // The first run's last default is the encoder's path.
+        QTRY_VERIFY_WITH_TIMEOUT(bytesOf(settings).contains("LAME="), 60000);
+        const QByteArray written = bytesOf(settings);
+        program.kill();
+        QVERIFY(program.waitForFinished());
+
+        // The program folder is shared: the MP3 files go beside their sources.
+        QVERIFY2(written.contains("\nDestination Path=\n"), written.constData());
+        QVERIFY2(written.contains("Default Encoding=1"), written.constData());
+        QCOMPARE(QDir(root + "/usr/bin").entryList(QDir::Files | QDir::Hidden), QStringList{"purlwave"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"
