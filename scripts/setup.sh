@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing need on Debian 12. Quick when all is
 # there: apt is asked only for packages that are missing.
 #
@@ -13,6 +14,9 @@ packages=(
   libchm-bin      # the tests read the compiled help file back
   fonts-dejavu-core fonts-liberation
   xvfb xauth      # the screenshot script shows the real window off screen
+  util-linux      # setpriv: tests run the settings start-up as an unprivileged user
+  dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
+  desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's
