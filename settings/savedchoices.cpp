@@ -45,7 +45,8 @@ void SavedChoices::restore(ChoicesView &view, const QString &path)
     // user's, or lose the end of the parameters, and overwrite the longer value.
     view.setOutPathText(m_settings.GetWholeValue(kPaths, kDestination));
     view.setCustomText(m_settings.GetWholeValue(kCustom, kParameters));
-    if (const int code = presetCodeFromText(m_settings.GetFile(kSettings, QStringLiteral("Default Encoding"))))
+    const QString preset = m_settings.GetFile(kSettings, QStringLiteral("Default Encoding"));
+    if (const int code = presetCodeFromText(preset))
         view.setPresetButton(code);
 }
 

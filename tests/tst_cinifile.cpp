@@ -38,8 +38,9 @@ private slots:
     {
         QFETCH(int, length);
         m_ini.setInifile(m_dir.filePath("long.ini"));
-        QVERIFY(m_ini.WriteFile("PATHS", "LAME", "/old") && m_ini.WriteFile("PATHS", "Lame", QString(length, u'p')));
-        QCOMPARE(platform::GetPrivateProfileString("PATHS", "LAME", {}, 4096, m_ini.inifile()), QString(length, u'p'));
+        const QString value(length, u'p');
+        QVERIFY(m_ini.WriteFile("PATHS", "LAME", "/old") && m_ini.WriteFile("PATHS", "Lame", value));
+        QCOMPARE(platform::GetPrivateProfileString("PATHS", "LAME", {}, 4096, m_ini.inifile()), value);
         QCOMPARE(m_ini.GetFile("PATHS", "LAME"), QString(qMin(length, 99), u'p'));
     }
 };

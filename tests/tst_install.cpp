@@ -117,7 +117,8 @@ private slots:
         QTest::newRow("desktop entry: valid")
             << "desktop-file-validate" << QStringList{} << "share/applications/" + kId + ".desktop";
         QTest::newRow("metainfo: valid offline")
-            << "appstreamcli" << QStringList{"validate", "--no-net"} << "share/metainfo/" + kId + ".metainfo.xml";
+            << "appstreamcli" << QStringList{"validate", "--no-net"}
+            << "share/metainfo/" + kId + ".metainfo.xml";
     }
     void installedDesktopFilesPassTheirValidators()
     {
@@ -128,8 +129,8 @@ private slots:
         QVERIFY2(!found.isEmpty(), qPrintable(tool + " is missing: run scripts/setup.sh"));
         const Run check = run(found, arguments << m_prefix + "/" + file);
         QVERIFY2(check.exitCode == 0, qPrintable(check.output));
-        QVERIFY2(!check.output.contains(QRegularExpression("^(E|W):|error", QRegularExpression::MultilineOption)),
-                 qPrintable(check.output));
+        const QRegularExpression complaint("^(E|W):|error", QRegularExpression::MultilineOption);
+        QVERIFY2(!check.output.contains(complaint), qPrintable(check.output));
     }
 
     void desktopEntryStartsTheInstalledProgramWithItsIconForWavFiles()
@@ -138,10 +139,12 @@ private slots:
         QCOMPARE(entryValue(entry, "Exec"), "purlwave %F");
         QCOMPARE(entryValue(entry, "Icon"), kId);
         const QStringList types = entryValue(entry, "MimeType").split(';', Qt::SkipEmptyParts);
-        QVERIFY2(types.contains("audio/x-wav") && types.contains("audio/wav") && types.contains("audio/vnd.wave"),
-                 qPrintable(types.join(';')));
+        for (const char *wav : {"audio/x-wav", "audio/wav", "audio/vnd.wave"})
+            QVERIFY2(types.contains(wav), qPrintable(types.join(';')));
         const QByteArray metainfo = bytesOf(m_prefix + "/share/metainfo/" + kId + ".metainfo.xml");
-        QVERIFY(metainfo.contains("<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>"));
+        const QByteArray launchable =
+            "<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>";
+        QVERIFY(metainfo.contains(launchable));
         QVERIFY(metainfo.contains("<release version=\"" + kVersion.toUtf8() + "\""));
     }
 
@@ -154,7 +157,8 @@ private slots:
     void iconsHaveTheSizeOfTheirFolder()
     {
         QFETCH(int, side);
-        QImageReader icon(m_prefix + QStringLiteral("/share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId));
+        const QString name = QStringLiteral("/share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
+        QImageReader icon(m_prefix + name);
         QCOMPARE(icon.format(), "png");
         QCOMPARE(icon.size(), QSize(side, side));
     }
@@ -179,7 +183,8 @@ private slots:
         QTest::newRow("maintainer") << "Maintainer"
                                     << QStringList{"Purlwave developers <support@purlwave.example.org>"};
         QTest::newRow("depends on Qt's libraries, its platform plugins and the encoder")
-            << "Depends" << QStringList{"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"};
+            << "Depends"
+            << QStringList{"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"};
         QTest::newRow("recommends the file opener and a help viewer")
             << "Recommends" << QStringList{"xdg-utils", "xchm"};
     }

@@ -27,7 +27,7 @@ constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup |
 constexpr auto kWritableFile = kReadOnlyFile | QFileDevice::WriteOwner;
 
 // What the program folder holds before the start besides the program.
-enum class Existing { Nothing, OwnReadOnlyFile, OwnWritableFile, OthersFile, Folder };
+enum class Existing { Nothing, OwnReadOnlyFile, OwnWritableFile, OthersFile, Folder, LinkToOwnFile };
 
 QByteArray bytesOf(const QString &path)
 {
@@ -69,7 +69,8 @@ class TestLocation : public QObject {
                      probe.readAllStandardError().constData());
         }();
         QMap<QString, QString> seen;
-        for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        const QString output = QString::fromUtf8(probe.readAllStandardOutput());
+        for (const QString &line : output.split('\n', Qt::SkipEmptyParts))
             seen.insert(line.section('\t', 0, 0), line.section('\t', 1));
         return seen;
     }
@@ -82,7 +83,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         m_root = QFileInfo(file).ownerId() == 0;
         if (m_root)
-            QVERIFY2(!QStandardPaths::findExecutable("setpriv").isEmpty(), "setpriv (util-linux) is needed as root");
+            QVERIFY2(!QStandardPaths::findExecutable("setpriv").isEmpty(),
+                     "setpriv (util-linux) is needed as root");
     }
 
     void init()
@@ -121,6 +123,8 @@ private slots:
             << Existing::Nothing << false << true << false << true;
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
             << Existing::Folder << true << true << false << true;
+        QTest::newRow("link to the user's own file elsewhere: read, change written through the link")
+            << Existing::LinkToOwnFile << false << false << true << true;
         QTest::newRow("writable folder without file: new file beside the program")
             << Existing::Nothing << true << false << false << true;
     }
@@ -136,13 +140,22 @@ private slots:
         if (existing == Existing::OthersFile && !m_root)
             QSKIP("a file of another user takes a run as root");
 
+        const QString dotfile = m_home + "/dotfiles/purlwave.ini";
         if (existing == Existing::Folder) {
             QVERIFY(QDir().mkdir(beside));
+        } else if (existing == Existing::LinkToOwnFile) {
+            QVERIFY(QDir().mkpath(m_home + "/dotfiles"));
+            QFile file(dotfile);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSaved) == kSaved.size());
+            giveToProbeUser(m_home + "/dotfiles");
+            giveToProbeUser(dotfile);
+            QVERIFY(QFile::link(dotfile, beside));
         } else if (existing != Existing::Nothing) {
             QFile file(beside);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSaved) == kSaved.size());
             file.close();
-            QVERIFY(file.setPermissions(existing == Existing::OwnWritableFile ? kWritableFile : kReadOnlyFile));
+            const bool writable = existing == Existing::OwnWritableFile;
+            QVERIFY(file.setPermissions(writable ? kWritableFile : kReadOnlyFile));
             if (existing != Existing::OthersFile)
                 giveToProbeUser(beside);
         }
@@ -161,11 +174,16 @@ private slots:
         if (restored && !saved)
             QCOMPARE(bytesOf(used), kSaved);
         QCOMPARE(QFileInfo::exists(userFile), perUser);
+        if (existing == Existing::LinkToOwnFile) {
+            QCOMPARE(QFileInfo(beside).symLinkTarget(), dotfile);
+            QCOMPARE(QDir(m_home + "/dotfiles").entryList(QDir::Files | QDir::Hidden),
+                     QStringList{"purlwave.ini"});
+        }
         QStringList expected{"location_probe"};
         if (existing != Existing::Nothing || !perUser)
             expected << "purlwave.ini";
-        QCOMPARE(QDir(m_program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-                 expected);
+        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(m_program).entryList(everything, QDir::Name), expected);
     }
 
     void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare_data()

@@ -56,11 +56,13 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         QList<quint32> words(1 << 18); // zero bytes, brackets and equals signs among them
         QRandomGenerator(20240501).fillRange(words.data(), words.size());
-        const QByteArray junk = "x\n" + QByteArray(reinterpret_cast<const char *>(words.data()), 1 << 20) + "\n";
+        const QByteArray random(reinterpret_cast<const char *>(words.data()), 1 << 20);
+        const QByteArray junk = "x\n" + random + "\n";
         QTest::newRow("new file: key at end of its section, value as given") << QByteArray()
             << Writes{{"A", "x", "1"}, {"B", "y", "\"2\" = y"}, {"a", "z", "3"}}
             << QByteArray("[A]\nx=1\nz=3\n[B]\ny=\"2\" = y\n");
-        QTest::newRow("byte-order mark, first of duplicates, spelling kept, non-ASCII without case, empty value")
+        QTest::newRow(
+            "byte-order mark, first of duplicates, spelling kept, non-ASCII without case, empty value")
             << QByteArray("\xEF\xBB\xBF[Paths]\nLame=/old\nÜber=1\nlame=dup\n[paths]\nx=3\n")
             << Writes{{"PATHS", "LAME", "/new"}, {"paths", "über", ""}, {"PATHS", "x", "4"}}
             << QByteArray("\xEF\xBB\xBF[Paths]\nLame=/new\nÜber=\nlame=dup\nx=4\n[paths]\nx=3\n");
@@ -69,7 +71,8 @@ private slots:
             << Writes{{"s", "key", "new"}, {"S", "b", "2"}}
             << QByteArray("; mine\n\n[S]\nKey=new\nb=2\n;b=old\n\nno equals sign\n[T]\nk = v\n");
         QTest::newRow("CRLF kept and used for new lines, missing last ending added")
-            << QByteArray("[S]\r\na=1\r\n[T]\r\nx=1") << Writes{{"T", "y", "2"}, {"U", "z", "3"}, {"S", "b", "4"}}
+            << QByteArray("[S]\r\na=1\r\n[T]\r\nx=1")
+            << Writes{{"T", "y", "2"}, {"U", "z", "3"}, {"S", "b", "4"}}
             << QByteArray("[S]\r\na=1\r\nb=4\r\n[T]\r\nx=1\r\ny=2\r\n[U]\r\nz=3\r\n");
         QTest::newRow("megabyte of random bytes kept")
             << junk << Writes{{"Purlwave test", "k", "v"}} << junk + "[Purlwave test]\nk=v\n";
@@ -95,7 +98,8 @@ private slots:
         QTest::newRow("2-byte characters: none cut in half") << u.toUtf8() << u.left(49);
         QTest::newRow("3-byte character ending at the limit kept") << (a96 + "€b").toUtf8() << a96 + "€";
         QTest::newRow("4-byte character across the limit dropped") << (a96 + "aa😀").toUtf8() << a96 + "aa";
-        QTest::newRow("4-byte character with three bytes inside the limit dropped") << (a96 + "😀b").toUtf8() << a96;
+        QTest::newRow("4-byte character with three bytes inside the limit dropped")
+            << (a96 + "😀b").toUtf8() << a96;
         QTest::newRow("4-byte character ending at the limit kept") << (a96.left(95) + "😀b").toUtf8()
                                                                   << a96.left(95) + "😀";
         QTest::newRow("stray continuation bytes cut at limit")
@@ -164,20 +168,26 @@ private slots:
         QTest::addColumn<bool>("old");
         QTest::addColumn<bool>("linkedSettings"); // the settings file links to dotfiles/purlwave.ini
         QTest::addColumn<bool>("removed");
-        QTest::newRow("old leftover: removed") << "purlwave.ini.a1B2c3" << Entry::File << true << false << true;
+        QTest::newRow("old leftover: removed")
+            << "purlwave.ini.a1B2c3" << Entry::File << true << false << true;
         QTest::newRow("young leftover, a write may be under way: kept")
             << "purlwave.ini.a1B2c3" << Entry::File << false << false << false;
         QTest::newRow("leftover beside a linked file's target: removed")
             << "dotfiles/purlwave.ini.Zz0099" << Entry::File << true << true << true;
         QTest::newRow("leftover beside the link itself: kept")
             << "purlwave.ini.Zz0099" << Entry::File << true << true << false;
-        QTest::newRow("seven characters: kept") << "purlwave.ini.a1B2c3d" << Entry::File << true << false << false;
-        QTest::newRow("five characters: kept") << "purlwave.ini.a1B2c" << Entry::File << true << false << false;
-        QTest::newRow("punctuation in the suffix: kept") << "purlwave.ini.a1-2c3" << Entry::File << true << false
-                                                         << false;
-        QTest::newRow("other file's leftover: kept") << "purlwave.in.a1B2c3" << Entry::File << true << false << false;
-        QTest::newRow("name in other case: kept") << "Purlwave.ini.a1B2c3" << Entry::File << true << false << false;
-        QTest::newRow("folder of that name: kept") << "purlwave.ini.a1B2c3" << Entry::Folder << true << false << false;
+        QTest::newRow("seven characters: kept")
+            << "purlwave.ini.a1B2c3d" << Entry::File << true << false << false;
+        QTest::newRow("five characters: kept")
+            << "purlwave.ini.a1B2c" << Entry::File << true << false << false;
+        QTest::newRow("punctuation in the suffix: kept")
+            << "purlwave.ini.a1-2c3" << Entry::File << true << false << false;
+        QTest::newRow("other file's leftover: kept")
+            << "purlwave.in.a1B2c3" << Entry::File << true << false << false;
+        QTest::newRow("name in other case: kept")
+            << "Purlwave.ini.a1B2c3" << Entry::File << true << false << false;
+        QTest::newRow("folder of that name: kept")
+            << "purlwave.ini.a1B2c3" << Entry::Folder << true << false << false;
         QTest::newRow("link of that name to an old file: kept, target too")
             << "purlwave.ini.a1B2c3" << Entry::Link << true << false << false;
     }

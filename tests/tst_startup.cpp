@@ -137,15 +137,17 @@ private slots:
         const auto exe = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
         for (const QString &where : lames)
             makeFile((where == "own" ? m_folder : bin) + "/lame", "#!/bin/sh\n", exe);
-        const QString lame = (lames.value(0) == "path" ? bin : m_folder) + "/lame"; // none: the program folder's
+        // With no lame anywhere, the program folder's is named.
+        const QString lame = (lames.value(0) == "path" ? bin : m_folder) + "/lame";
         const QString path = (perUser ? userFolder() : m_folder) + "/purlwave.ini";
 
         FakeWindow first;
         QCOMPARE(first.start(), StartKind::FirstRun);
         // Where the program folder refused the settings, the MP3 files go beside their sources.
         const QString destination = perUser ? QString() : m_folder;
-        QCOMPARE(fileBytes(path), QStringLiteral("[PATHS]\nSource Path=%1\nDestination Path=%3\nLAME=%2\n"
-                                                 "[SETTINGS]\nDefault Encoding=1\n").arg(m_folder, lame, destination).toUtf8());
+        const QString defaults = QStringLiteral("[PATHS]\nSource Path=%1\nDestination Path=%3\nLAME=%2\n"
+                                                "[SETTINGS]\nDefault Encoding=1\n");
+        QCOMPARE(fileBytes(path), defaults.arg(m_folder, lame, destination).toUtf8());
         FakeWindow second;
         QCOMPARE(second.start(), StartKind::Restored);
         QCOMPARE(settings::settingsFilePath(), path);
@@ -178,7 +180,8 @@ private slots:
         QLocale::setDefault(QLocale("de_DE"));
         QVERIFY(QDir().mkpath(userFolder()));
         makeFile(userFolder() + "/purlwave.ini", "[PATHS]\nDestination Path=/from/user\n");
-        makeFile(m_folder + "/purlwave.ini", "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
+        makeFile(m_folder + "/purlwave.ini",
+                 "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
         FakeWindow window;
         QCOMPARE(window.start(), StartKind::Restored);
         QCOMPARE(window.outPath, "/srv/out");
@@ -192,7 +195,8 @@ private slots:
         const auto leftover = [&](const QString &name, int age) {
             QFile file(m_folder + "/" + name);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[PATHS]\n") == 8 && file.flush());
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+            const QDateTime when = QDateTime::currentDateTime().addSecs(-age);
+            QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
         };
         leftover("purlwave.ini.Ab12Cd", 3600);
         leftover("purlwave.ini.Ef34Gh", 5);

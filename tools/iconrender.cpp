@@ -23,10 +23,12 @@ int main(int argc, char *argv[])
     }
     const QIcon icon = ui::applicationIcon();
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString folder = QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("%1x%1/apps").arg(side));
+        const QDir theme(QString::fromLocal8Bit(argv[1]));
+        const QString folder = theme.filePath(QStringLiteral("%1x%1/apps").arg(side));
         const QString path = folder + QStringLiteral("/org.example.Purlwave.png");
         // A size the painter has no picture for is scaled from the next larger one.
-        const QImage image = icon.pixmap(QSize(side, side), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage image =
+            icon.pixmap(QSize(side, side), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         if (image.size() != QSize(side, side) || !QDir().mkpath(folder) || !image.save(path, "PNG", 9)) {
             err << "cannot write " << path << '\n';
             return 1;
