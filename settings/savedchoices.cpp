@@ -4,6 +4,7 @@
 
 #include "platform/profile.h"
 #include "settings/cinifile.h"
+#include "settings/keys.h"
 #include "settings/location.h"
 
 #include <QDir>
@@ -13,13 +14,7 @@
 
 namespace settings {
 
-namespace {
-const QString kPaths = QStringLiteral("PATHS");
-const QString kSettings = QStringLiteral("SETTINGS");
-const QString kCustom = QStringLiteral("CUSTOM");
-const QString kDestination = QStringLiteral("Destination Path");
-const QString kParameters = QStringLiteral("Parameters");
-} // namespace
+using namespace keys;
 
 SavedChoices::SavedChoices(Cinifile &settings) : m_settings(settings) {}
 
@@ -43,9 +38,9 @@ void SavedChoices::restore(ChoicesView &view, const QString &path)
     // Each box gets its whole stored text, which its change handler writes back
     // unchanged: a cut one would send the run's files to a folder that is not the
     // user's, or lose the end of the parameters, and overwrite the longer value.
-    view.setOutPathText(m_settings.GetWholeValue(kPaths, kDestination));
+    view.setOutPathText(m_settings.GetWholeValue(kPaths, kDestinationPath));
     view.setCustomText(m_settings.GetWholeValue(kCustom, kParameters));
-    const QString preset = m_settings.GetFile(kSettings, QStringLiteral("Default Encoding"));
+    const QString preset = m_settings.GetFile(kSettings, kDefaultEncoding);
     if (const int code = presetCodeFromText(preset))
         view.setPresetButton(code);
 }
@@ -67,10 +62,10 @@ void SavedChoices::createWithDefaults(ChoicesView &view, const QString &folder, 
     // their sources (an empty box).
     const bool besideTheProgram = path == besideProgram(settingsFileName());
     const QString destination = besideTheProgram ? program : QString();
-    m_settings.WriteFile(kPaths, QStringLiteral("Source Path"), program);
-    m_settings.WriteFile(kPaths, kDestination, destination);
-    m_settings.WriteFile(kSettings, QStringLiteral("Default Encoding"), QStringLiteral("1"));
-    m_settings.WriteFile(kPaths, QStringLiteral("LAME"), defaultLamePath());
+    m_settings.WriteFile(kPaths, kSourcePath, program);
+    m_settings.WriteFile(kPaths, kDestinationPath, destination);
+    m_settings.WriteFile(kSettings, kDefaultEncoding, kCode128);
+    m_settings.WriteFile(kPaths, kLame, defaultLamePath());
     view.setPresetButton(1);
     view.setOutPathText(destination);
 }
@@ -79,7 +74,7 @@ void SavedChoices::txtOutPath_Change(const QString &text)
 {
     if (m_settings.inifile().isEmpty()) // a change before the load named the file
         m_settings.setInifile(settingsFilePath());
-    m_settings.WriteFile(kPaths, kDestination, text);
+    m_settings.WriteFile(kPaths, kDestinationPath, text);
 }
 
 void SavedChoices::txtCustom_Change(const QString &text)
