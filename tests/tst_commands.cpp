@@ -17,7 +17,7 @@
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
-class tst_Commands : public QObject, ProgramFixture {
+class TestCommands : public QObject, ProgramFixture {
     Q_OBJECT
 
     QListWidget *list() const { return control<QListWidget>("lstWavefiles"); }
@@ -188,5 +188,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_Commands)
+QTEST_MAIN(TestCommands)
 #include "tst_commands.moc"

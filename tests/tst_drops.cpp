@@ -11,7 +11,7 @@
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
-class tst_Drops : public QObject, ProgramFixture {
+class TestDrops : public QObject, ProgramFixture {
     Q_OBJECT
 
 private slots:
@@ -117,5 +117,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_Drops)
+QTEST_MAIN(TestDrops)
 #include "tst_drops.moc"

@@ -15,7 +15,7 @@ QString stored(const QString &section, const QString &key)
 }
 } // namespace
 
-class tst_FormLoad : public QObject, testsupport::ProgramFixture {
+class TestFormLoad : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
 
     // The program's start: Main makes the window, and its load shows it.
@@ -129,5 +129,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_FormLoad)
+QTEST_MAIN(TestFormLoad)
 #include "tst_formload.moc"

@@ -22,7 +22,7 @@ struct Control { const char *kind; QString text; QRect twips; QString family; do
 
 Q_DECLARE_METATYPE(Control)
 
-class tst_frmMain : public QObject, testsupport::ProgramFixture {
+class TestFrmMain : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
 
     QStringList m_clicked; // the push buttons clicked, in order
@@ -235,5 +235,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmMain)
+QTEST_MAIN(TestFrmMain)
 #include "tst_frmmain.moc"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/moddrag.h"
 
 #include "ui/configurationref.h"
@@ -7,7 +8,7 @@
 
 namespace ui {
 
-void Main()
+void Main(const QList<QByteArray> &arguments)
 {
     // The window goes when it is closed (Quit, the close box). The program ends
     // when its last visible window has closed; a hidden configuration window does
@@ -22,6 +23,16 @@ void Main()
     // show here then finds it visible.
     window->Form_Load();
     window->show();
+    window->addArgumentFiles(arguments);
+}
+
+QList<QByteArray> programArguments(int argc, char *argv[])
+{
+    // Qt's own options (-style, say) were taken out of argv by the application.
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    return arguments;
 }
 
 } // namespace ui

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/statuslamp.h"
+
+#include "ui/contrast.h"
 
 #include <QPainter>
 
@@ -10,7 +13,8 @@ QColor colourFromBgr(quint32 bgr)
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
-StatusLamp::StatusLamp(QWidget *parent) : QWidget(parent)
+StatusLamp::StatusLamp(quint32 litBgr, quint32 dimBgr, QWidget *parent)
+    : QWidget(parent), m_lit(litBgr), m_dim(dimBgr)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -21,6 +25,10 @@ void StatusLamp::setFillColour(quint32 bgr)
     if (bgr == m_fill)
         return;
     m_fill = bgr;
+    // Qt tells a screen reader of the changed description.
+    setAccessibleDescription(bgr == m_lit ? QStringLiteral("lit")
+                             : bgr == m_dim ? QStringLiteral("dim")
+                                            : colourFromBgr(bgr).name());
     update();
 }
 
@@ -32,7 +40,8 @@ void StatusLamp::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     // The ring sits half a pixel inside the widget so that it is not cut off.
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(QColor(64, 64, 64), 1.0));
+    const bool darkFace = isDarkFace(palette().color(QPalette::Window));
+    painter.setPen(QPen(darkFace ? QColor(Qt::white) : QColor(64, 64, 64), 1.0));
     painter.setBrush(colourFromBgr(m_fill));
     painter.drawEllipse(circle);
 }

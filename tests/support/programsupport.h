@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The program's real start for widget tests, and drags sent as the platform sends them: to the
@@ -24,11 +25,11 @@
 namespace testsupport {
 
 // Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or nullptr.
-inline frmMain *startProgram(const QString &encoder)
+inline frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
 {
     if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
         return nullptr;
-    ui::Main();
+    ui::Main(arguments);
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (auto *window = qobject_cast<frmMain *>(widget))
             return QTest::qWaitForWindowExposed(window) ? window : nullptr;
@@ -38,8 +39,12 @@ inline frmMain *startProgram(const QString &encoder)
 // Ends what a test left of the program; true when no window of it is left.
 inline bool endProgram()
 {
+    // Guarded: a window takes its own top-level children (the list's menu) with it.
+    QList<QPointer<QWidget>> windows;
     for (QWidget *widget : QApplication::topLevelWidgets())
-        delete qobject_cast<frmMain *>(widget);
+        windows << widget;
+    for (const QPointer<QWidget> &widget : std::as_const(windows))
+        delete qobject_cast<frmMain *>(widget.data());
     ui::ConfigurationRef::program().unloadAndRelease();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
@@ -53,11 +58,11 @@ protected:
     std::unique_ptr<QTemporaryDir> m_dir;
     QPointer<frmMain> m_window;
 
-    bool start(const QString &encoder)
+    bool start(const QString &encoder, const QList<QByteArray> &arguments = {})
     {
         m_dir = std::make_unique<QTemporaryDir>();
         settings::setProgramFolderForTesting(m_dir->path());
-        return (m_window = m_dir->isValid() ? startProgram(encoder) : nullptr);
+        return (m_window = m_dir->isValid() ? startProgram(encoder, arguments) : nullptr);
     }
     bool end()
     {
