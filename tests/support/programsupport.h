@@ -20,6 +20,9 @@
 #include <QTest>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 
 namespace testsupport {
@@ -57,6 +60,7 @@ class ProgramFixture {
 protected:
     std::unique_ptr<QTemporaryDir> m_dir;
     QPointer<frmMain> m_window;
+    QList<QByteArray> m_rawFiles; // made by rawFileUrl
 
     bool start(const QString &encoder, const QList<QByteArray> &arguments = {})
     {
@@ -66,6 +70,10 @@ protected:
     }
     bool end()
     {
+        // The temporary folder cannot remove names that are not UTF-8 itself.
+        for (const QByteArray &raw : std::as_const(m_rawFiles))
+            ::unlink(raw.constData());
+        m_rawFiles.clear();
         const bool ended = endProgram();
         settings::setProgramFolderForTesting(QString()); // the folder itself goes at the next start
         return ended;
@@ -109,6 +117,18 @@ protected:
             QApplication::sendEvent(m_window->windowHandle(), event);
         return {move.isAccepted() ? move.dropAction() : Qt::IgnoreAction,
                 dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction};
+    }
+    // Makes a real empty file whose name is the raw bytes given (not necessarily UTF-8) in the program
+    // folder, and gives its URL as a file manager offers it: the bytes percent-encoded. Empty when the file
+    // could not be made.
+    QString rawFileUrl(const QByteArray &name)
+    {
+        const QByteArray raw = QFile::encodeName(m_dir->path()) + '/' + name;
+        m_rawFiles << raw;
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        if (fd < 0 || ::close(fd) != 0 || ::access(raw.constData(), F_OK) != 0)
+            return {};
+        return QString::fromLatin1("file://" + raw.toPercentEncoding("/"));
     }
     static QPoint centreOf(const QWidget *widget) { return widget->mapTo(widget->window(), widget->rect().center()); }
 };
