@@ -210,6 +210,9 @@ void frmMain::describeForScreenReaders()
     // a buddy gives them no access key.
     lblWavelist->setBuddy(lstWavefiles);
     lblOut->setBuddy(txtOutPath);
+    // A list takes no name from its caption; the caption tells how to fill it.
+    lstWavefiles->setAccessibleName(QStringLiteral("Files to encode"));
+    lstWavefiles->setAccessibleDescription(lblWavelist->text());
     txtCustom->setAccessibleName(QStringLiteral("Custom encoder parameters"));
     cmdSelectTrg->setAccessibleName(QStringLiteral("Choose the destination folder"));
     picLogo->setAccessibleName(QStringLiteral("Purlwave logo"));
