@@ -7,6 +7,10 @@
 
 namespace ui {
 
+namespace {
+const QColor kRing(64, 64, 64);
+} // namespace
+
 QColor colourFromBgr(quint32 bgr)
 {
     return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
@@ -40,8 +44,12 @@ void StatusLamp::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     // The ring sits half a pixel inside the widget so that it is not cut off.
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const bool darkFace = isDarkFace(palette().color(QPalette::Window));
-    painter.setPen(QPen(darkFace ? QColor(Qt::white) : QColor(64, 64, 64), 1.0));
+    // The ring keeps the lamp seen on any face: the usual dark grey, or white or
+    // black where the face is too near it (a contrast of 3:1, as for any shape).
+    const QColor face = palette().color(QPalette::Window);
+    const QColor ring = contrastRatio(kRing, face) >= 3.0 ? kRing : isDarkFace(face) ? QColor(Qt::white)
+                                                                                        : QColor(Qt::black);
+    painter.setPen(QPen(ring, 1.0));
     painter.setBrush(colourFromBgr(m_fill));
     painter.drawEllipse(circle);
 }

@@ -11,8 +11,9 @@ namespace ui {
 QColor colourFromBgr(quint32 bgr);
 
 // One of the window's status lamps: an opaque filled circle whose fill colour is
-// its state, with a thin ring around it: dark on a light window face, white on a
-// dark one, where the dim colours would sink into the face. It takes neither
+// its state, with a thin ring around it: dark grey on a light window face, white
+// on a dark one (where the dim colours would sink into the face), black on a
+// middling one. It takes neither
 // focus nor clicks. A screen reader hears its name and, as its description,
 // whether it is lit or dim.
 class StatusLamp : public QWidget {
