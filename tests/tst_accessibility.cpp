@@ -60,6 +60,9 @@ private slots:
         QTest::addRow("configuration: cmdSelectlme") << true << u"cmdSelectlme"_s << u"Choose the encoder program"_s
                                                      << QAccessible::Button;
         QTest::addRow("configuration: cmdQuit") << true << u"cmdQuit"_s << u"Exit"_s << QAccessible::Button;
+        QTest::addRow("main window itself") << false << QString() << u"Purlwave v1.3 - Press F1 for help"_s
+                                            << QAccessible::Window;
+        QTest::addRow("configuration window itself") << true << QString() << u"Configuration"_s << QAccessible::Window;
     }
 
     void everyControlHasASpokenName()
@@ -72,7 +75,7 @@ private slots:
             ui::ConfigurationRef::program().show();
         QWidget *window = inConfiguration ? static_cast<QWidget *>(configuration()) : m_window.data();
 
-        QAccessibleInterface *face = accessible(window->findChild<QWidget *>(control));
+        QAccessibleInterface *face = accessible(control.isEmpty() ? window : window->findChild<QWidget *>(control));
         QVERIFY(face);
         QCOMPARE(face->text(QAccessible::Name), name);
         QCOMPARE(face->role(), role);

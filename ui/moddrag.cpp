@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/moddrag.h"
 
+#include "ui/accessibleroles.h"
 #include "ui/configurationref.h"
 #include "ui/frmmain.h"
 
@@ -10,6 +11,8 @@ namespace ui {
 
 void Main(const QList<QByteArray> &arguments)
 {
+    installAccessibleRoles();
+
     // The window goes when it is closed (Quit, the close box). The program ends
     // when its last visible window has closed; a hidden configuration window does
     // not keep it alive and closes as the event loop ends.
