@@ -23,7 +23,6 @@ QAccessibleInterface *accessible(QObject *object) { return QAccessible::queryAcc
 
 } // namespace
 
-
 class TestAccessibility : public QObject, ProgramFixture {
     Q_OBJECT
 
@@ -43,7 +42,8 @@ private slots:
         QTest::addColumn<QAccessible::Role>("role");
 
         const auto main = [](const char *control, const QString &name, QAccessible::Role role) {
-            QTest::addRow("main window: %s", control) << false << QString::fromLatin1(control) << name << role;
+            QTest::addRow("main window: %s", control)
+                << false << QString::fromLatin1(control) << name << role;
         };
         main("lstWavefiles", u"Files to encode"_s, QAccessible::List);
         main("txtOutPath", u"Destination path: (optional)"_s, QAccessible::EditableText);
@@ -55,14 +55,15 @@ private slots:
         main("shpRecord", u"Encoding"_s, QAccessible::Client);
         main("cmdEncode", u"Encode"_s, QAccessible::Button);
         main("optVar", u"VBR 150-200kbps"_s, QAccessible::RadioButton);
-        QTest::addRow("configuration: txtLamePath") << true << u"txtLamePath"_s << u"Path to Lame.exe:"_s
-                                                    << QAccessible::EditableText;
-        QTest::addRow("configuration: cmdSelectlme") << true << u"cmdSelectlme"_s << u"Choose the encoder program"_s
-                                                     << QAccessible::Button;
+        QTest::addRow("configuration: txtLamePath")
+            << true << u"txtLamePath"_s << u"Path to Lame.exe:"_s << QAccessible::EditableText;
+        QTest::addRow("configuration: cmdSelectlme")
+            << true << u"cmdSelectlme"_s << u"Choose the encoder program"_s << QAccessible::Button;
         QTest::addRow("configuration: cmdQuit") << true << u"cmdQuit"_s << u"Exit"_s << QAccessible::Button;
-        QTest::addRow("main window itself") << false << QString() << u"Purlwave v1.3 - Press F1 for help"_s
-                                            << QAccessible::Window;
-        QTest::addRow("configuration window itself") << true << QString() << u"Configuration"_s << QAccessible::Window;
+        QTest::addRow("main window itself")
+            << false << QString() << u"Purlwave v1.3 - Press F1 for help"_s << QAccessible::Window;
+        QTest::addRow("configuration window itself")
+            << true << QString() << u"Configuration"_s << QAccessible::Window;
     }
 
     void everyControlHasASpokenName()
@@ -75,7 +76,8 @@ private slots:
             ui::ConfigurationRef::program().show();
         QWidget *window = inConfiguration ? static_cast<QWidget *>(configuration()) : m_window.data();
 
-        QAccessibleInterface *face = accessible(control.isEmpty() ? window : window->findChild<QWidget *>(control));
+        QAccessibleInterface *face = accessible(control.isEmpty() ? window
+                                                                  : window->findChild<QWidget *>(control));
         QVERIFY(face);
         QCOMPARE(face->text(QAccessible::Name), name);
         QCOMPARE(face->role(), role);
@@ -96,7 +98,8 @@ private slots:
         QTest::newRow("Busy lit") << Lamp::shpWait << colours::WaitLit << u"lit"_s;
         QTest::newRow("Busy dim at the start") << Lamp::shpWait << colours::WaitDim << u"dim"_s;
         QTest::newRow("Encoding lit") << Lamp::shpRecord << colours::RecordLit << u"lit"_s;
-        QTest::newRow("Encoding in another colour names it") << Lamp::shpRecord << quint32(0xFF0000) << u"#0000ff"_s;
+        QTest::newRow("Encoding in another colour names it")
+            << Lamp::shpRecord << quint32(0xFF0000) << u"#0000ff"_s;
     }
 
     void lampsTellTheirState()
@@ -104,7 +107,9 @@ private slots:
         QFETCH(Lamp, lamp);
         QFETCH(quint32, colour);
         QFETCH(QString, state);
-        const QString name = lamp == Lamp::shpReady ? u"shpReady"_s : lamp == Lamp::shpWait ? u"shpWait"_s : u"shpRecord"_s;
+        const QString name = lamp == Lamp::shpReady  ? u"shpReady"_s
+                             : lamp == Lamp::shpWait ? u"shpWait"_s
+                                                     : u"shpRecord"_s;
         m_window->setLampColour(lamp, colour);
         QCOMPARE(accessible(control(name))->text(QAccessible::Description), state);
     }
@@ -132,12 +137,15 @@ private slots:
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<int>("dialogs");
-        QTest::newRow("Escape in the path box closes it as Exit does") << u"txtLamePath"_s << Qt::Key_Escape << true << 0;
-        QTest::newRow("Escape on the select button closes it") << u"cmdSelectlme"_s << Qt::Key_Escape << true << 0;
+        QTest::newRow("Escape in the path box closes it as Exit does")
+            << u"txtLamePath"_s << Qt::Key_Escape << true << 0;
+        QTest::newRow("Escape on the select button closes it")
+            << u"cmdSelectlme"_s << Qt::Key_Escape << true << 0;
         QTest::newRow("Enter on Exit closes it") << u"cmdQuit"_s << Qt::Key_Return << true << 0;
         QTest::newRow("keypad Enter on the select button opens the dialog")
             << u"cmdSelectlme"_s << Qt::Key_Enter << false << 1;
-        QTest::newRow("Enter in the path box does nothing") << u"txtLamePath"_s << Qt::Key_Return << false << 0;
+        QTest::newRow("Enter in the path box does nothing")
+            << u"txtLamePath"_s << Qt::Key_Return << false << 0;
     }
 
     void configurationWindowKeys()

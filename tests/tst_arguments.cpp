@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files given to the program: its arguments become rows on the real window, as a drop of those files would add
-// them, with real files in a temporary program folder.
+// Files given to the program: its arguments become rows on the real window, as a drop of those files would
+// add them, with real files in a temporary program folder.
 #include "programsupport.h"
 #include "testsupport.h"
 #include "ui/messagebox.h"
@@ -23,7 +23,8 @@ private slots:
         QVERIFY(QDir::setCurrent(m_startFolder));
     }
 
-    // "<dir>" in arguments, rows and messages stands for the program folder, which is also the current folder.
+    // "<dir>" in arguments, rows and messages stands for the program folder, which is also the current
+    // folder.
     void argumentsBecomeRowsAsADropOfThemWould_data()
     {
         QTest::addColumn<QByteArrayList>("arguments");
@@ -32,7 +33,8 @@ private slots:
         QTest::addColumn<QString>("told");
 
         const QString no;
-        QTest::newRow("none: an empty list and no box") << QByteArrayList{} << QByteArrayList{} << QStringList{} << no;
+        QTest::newRow("none: an empty list and no box")
+            << QByteArrayList{} << QByteArrayList{} << QStringList{} << no;
         QTest::newRow("absolute paths, in order, the same file twice")
             << QByteArrayList{"<dir>/b.wav", "<dir>/a.wav", "<dir>/b.wav"} << QByteArrayList{}
             << QStringList{"<dir>/b.wav", "<dir>/a.wav", "<dir>/b.wav"} << no;
@@ -40,15 +42,16 @@ private slots:
             << QByteArrayList{"a.wav", "./sub/../b.wav", "Album/"} << QByteArrayList{}
             << QStringList{"<dir>/a.wav", "<dir>/b.wav", "<dir>/Album/"} << no;
         QTest::newRow("a file URL taken as its path")
-            << QByteArrayList{"file://<dir>/My%20Song%2050%25.wav", "file:///srv/caf%C3%A9.wav"} << QByteArrayList{}
-            << QStringList{"<dir>/My Song 50%.wav", u"/srv/café.wav"_s} << no;
+            << QByteArrayList{"file://<dir>/My%20Song%2050%25.wav", "file:///srv/caf%C3%A9.wav"}
+            << QByteArrayList{} << QStringList{"<dir>/My Song 50%.wav", u"/srv/café.wav"_s} << no;
         QTest::newRow("missing files, folders and other types still added")
             << QByteArrayList{"/nowhere/gone.wav", "/", "notes.txt"} << QByteArrayList{}
             << QStringList{"/nowhere/gone.wav", "/", "<dir>/notes.txt"} << no;
         QTest::newRow("a name that is not UTF-8, as a path or a URL, is left out and named")
             << QByteArrayList{"<dir>/caf\xe9.wav", "a.wav", "file://<dir>/x%FF.wav"}
             << QByteArrayList{"caf\xe9.wav", "x\xff.wav"} << QStringList{"<dir>/a.wav"}
-            << u"2 of the given files were not added: their names are not valid UTF-8 text, so the encoder could "
+            << u"2 of the given files were not added: their names are not valid UTF-8 text, so the encoder "
+               u"could "
                u"not be handed them unchanged.\n\n<dir>/caf\\xE9.wav\n<dir>/x\\xFF.wav\n\n"
                u"Rename the files to UTF-8 names and add them again."_s;
         QByteArrayList many(32768, "n.wav");

@@ -9,10 +9,10 @@
 #include "ui/wavelist.h"
 
 #include <QClipboard>
-#include <QMenu>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -43,8 +43,9 @@ class TestCommands : public QObject, ProgramFixture {
         switch (how) {
         case Opening::RightClick:
             // Through the window, as the platform sends it: Qt makes the context menu event of the press.
-            QTest::mouseClick(m_window->windowHandle(), Qt::RightButton, {},
-                              list()->viewport()->mapTo(m_window, QPoint(5, list()->viewport()->height() - 5)));
+            QTest::mouseClick(
+                m_window->windowHandle(), Qt::RightButton, {},
+                list()->viewport()->mapTo(m_window, QPoint(5, list()->viewport()->height() - 5)));
             break;
         case Opening::MenuKey:
             QTest::keyClick(list(), Qt::Key_Menu);
@@ -118,7 +119,8 @@ private slots:
         QVERIFY(end());
         // No encoder left, not even an unreaped one; the main thread starts them.
         QFile children(u"/proc/self/task/%1/children"_s.arg(QCoreApplication::applicationPid()));
-        QCOMPARE(children.open(QIODevice::ReadOnly) ? children.readAll() : QByteArray("unreadable"), QByteArray());
+        QCOMPARE(children.open(QIODevice::ReadOnly) ? children.readAll() : QByteArray("unreadable"),
+                 QByteArray());
     }
 
     // Remove takes out the selected row and no other, or says that none is selected.
@@ -126,15 +128,17 @@ private slots:
     void removeTakesOutTheSelectedRowOrSaysNoneIsSelected_data()
     {
         QTest::addColumn<QString>("dropped"); // files by letter; null: the run's a, b and c
-        QTest::addColumn<int>("select"); // the row clicked first; -1: the selection as it is
+        QTest::addColumn<int>("select");      // the row clicked first; -1: the selection as it is
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("left");
         QTest::addColumn<bool>("told"); // that no row is selected
 
         const QString remove = u"cmdClearCurrent"_s, removeAll = u"cmdClearWav"_s;
         QTest::newRow("nothing selected") << "aba" << -1 << remove << "aba" << true;
-        QTest::newRow("nothing selected right after a removal") << "aba" << 0 << remove + ' ' + remove << "ba" << true;
-        QTest::newRow("the selected row, not another of the same file") << "aba" << 2 << remove << "ab" << false;
+        QTest::newRow("nothing selected right after a removal")
+            << "aba" << 0 << remove + ' ' + remove << "ba" << true;
+        QTest::newRow("the selected row, not another of the same file")
+            << "aba" << 2 << remove << "ab" << false;
         QTest::newRow("Remove all") << "aba" << 1 << removeAll << "" << false;
         QTest::newRow("Remove all on an empty list") << "" << -1 << removeAll << "" << false;
         QTest::newRow("during a run, the file being encoded") << QString() << -1 << remove << "bc" << false;
@@ -159,11 +163,13 @@ private slots:
         };
         if (!running)
             drop(centreOf(list()), files(dropped));
-        running ? encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows) : removeRows();
+        running ? encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows)
+                : removeRows();
 
         QCOMPARE(rows(), files(left));
         QCOMPARE(boxes.boxes.size(), told ? 1 : 0);
-        QCOMPARE(boxes.boxes.value(0).text, told ? u"No file selected for removal or unknown error"_s : QString());
+        QCOMPARE(boxes.boxes.value(0).text,
+                 told ? u"No file selected for removal or unknown error"_s : QString());
         QCOMPARE(boxes.boxes.value(0).title, told ? u"Error"_s : QString());
         if (running)
             QCOMPARE(control<QLabel>("lblActivity")->text(), "Done!");
@@ -173,7 +179,8 @@ private slots:
 
     // The program ends when none of its windows is visible: a configuration window on the screen keeps it
     // going, one loaded but hidden (a refused run leaves it loaded) does not, and goes with it. During a run
-    // the encoder is ended, its MP3 file removed, nothing else encoded, the window closed once the run unwound.
+    // the encoder is ended, its MP3 file removed, nothing else encoded, the window closed once the run
+    // unwound.
     void quitEndsTheProgramOnceNoWindowIsVisible_data()
     {
         QTest::addColumn<bool>("configurationShown");
@@ -204,7 +211,7 @@ private slots:
                 configuration->findChild<QPushButton *>("cmdQuit")->click(); // its Exit
         };
         const QDeadlineTimer beforeTheFirstFileIsDone(4000); // it alone takes five seconds
-        QObject guard; // against a program that never ends
+        QObject guard;                                       // against a program that never ends
         QTimer::singleShot(20000, &guard, [] { QCoreApplication::exit(99); });
         QTimer::singleShot(0, &guard, [&] {
             if (running)
@@ -215,8 +222,10 @@ private slots:
 
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(leftAsItWas);
-        const qsizetype early = !configurationShown && !running; // a refused run's box; Quit closes the last window
-        QCOMPARE(std::tuple(closedAtQuit, lastClosed.count(), boxes.boxes.size()), std::tuple(early, 1LL, early));
+        const qsizetype early = !configurationShown
+                                && !running; // a refused run's box; Quit closes the last window
+        QCOMPARE(std::tuple(closedAtQuit, lastClosed.count(), boxes.boxes.size()),
+                 std::tuple(early, 1LL, early));
         QVERIFY2(!beforeTheFirstFileIsDone.hasExpired(), "the program waited for the encoder");
         QVERIFY(!QFile::exists(path("a.mp3")) && !QFile::exists(path("b.mp3")));
         QVERIFY(!m_window && !configuration);
@@ -267,8 +276,8 @@ private slots:
         QCOMPARE(m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).size(), 31);
     }
 
-    // Every way into the list besides a drop goes through the drop's path (its limit, its refusal of names that
-    // are not UTF-8); the menu's Remove and the Delete key are the Remove button.
+    // Every way into the list besides a drop goes through the drop's path (its limit, its refusal of names
+    // that are not UTF-8); the menu's Remove and the Delete key are the Remove button.
     void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo_data()
     {
         QTest::addColumn<int>("select"); // the row clicked first of a and b; -1: none
@@ -284,49 +293,49 @@ private slots:
         QTest::newRow("Delete takes out the selected row")
             << 1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "a" << no;
         QTest::newRow("Delete, nothing selected: the Remove button's box")
-            << -1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "ab" << noneSelected;
+            << -1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "ab"
+            << noneSelected;
         QTest::newRow("menu Remove All empties the list")
             << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove All"_s); }) << "" << no;
         QTest::newRow("menu Paste of files a file manager copied adds them after the rows")
             << -1 << Act([](TestCommands *t) {
                    t->copy(u"text/uri-list"_s, u"cd"_s);
                    t->menuCommand(u"Paste"_s);
-               }) << "abcd" << no;
-        QTest::newRow("Ctrl+V of the desktop's copied files adds them")
-            << 0 << Act([](TestCommands *t) {
-                   t->copy(u"x-special/gnome-copied-files"_s, u"dc"_s);
-                   QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
-               }) << "abdc" << no;
-        QTest::newRow("Ctrl+V of text naming a file adds nothing")
-            << 0 << Act([](TestCommands *t) {
-                   t->copy({}, {}, t->path(u"c.wav"_s));
-                   QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
-               }) << "ab" << no;
+               })
+            << "abcd" << no;
+        QTest::newRow("Ctrl+V of the desktop's copied files adds them") << 0 << Act([](TestCommands *t) {
+            t->copy(u"x-special/gnome-copied-files"_s, u"dc"_s);
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "abdc" << no;
+        QTest::newRow("Ctrl+V of text naming a file adds nothing") << 0 << Act([](TestCommands *t) {
+            t->copy({}, {}, t->path(u"c.wav"_s));
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "ab" << no;
         QTest::newRow("Paste of a name that is not UTF-8 leaves it out and names it")
             << -1 << Act([](TestCommands *t) {
                    auto *data = new QMimeData;
                    data->setData(u"text/uri-list"_s, t->rawFileUrl("caf\xe9.wav").toLatin1());
                    QApplication::clipboard()->setMimeData(data);
                    t->menuCommand(u"Paste"_s);
-               }) << "ab"
-            << u"1 of the pasted files was not added: its name is not valid UTF-8 text, so the encoder could not be "
-               u"handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\nRename the file to a UTF-8 name and add it again."_s;
-        QTest::newRow("Add Files... adds the chosen files after the rows")
-            << -1 << Act([](TestCommands *t) {
-                   ScriptedAddFiles dialog;
-                   dialog.choose(t->files(u"dc"_s));
-                   t->menuCommand(u"Add Files..."_s);
-                   QCOMPARE(dialog.asked.size(), 1);
-                   QCOMPARE(dialog.asked[0].folder, t->m_dir->path()); // the folder of b, the last file added
-                   QCOMPARE(dialog.asked[0].nameFilters,
-                            (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
-               }) << "abdc" << no;
-        QTest::newRow("Add Files... cancelled adds nothing")
-            << -1 << Act([](TestCommands *t) {
-                   ScriptedAddFiles dialog;
-                   t->menuCommand(u"Add Files..."_s);
-                   QCOMPARE(dialog.asked.size(), 1);
-               }) << "ab" << no;
+               })
+            << "ab"
+            << u"1 of the pasted files was not added: its name is not valid UTF-8 text, so the encoder could "
+               u"not be handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\n"
+               u"Rename the file to a UTF-8 name and add it again."_s;
+        QTest::newRow("Add Files... adds the chosen files after the rows") << -1 << Act([](TestCommands *t) {
+            ScriptedAddFiles dialog;
+            dialog.choose(t->files(u"dc"_s));
+            t->menuCommand(u"Add Files..."_s);
+            QCOMPARE(dialog.asked.size(), 1);
+            QCOMPARE(dialog.asked[0].folder, t->m_dir->path()); // the folder of b, the last file added
+            QCOMPARE(dialog.asked[0].nameFilters,
+                     (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
+        }) << "abdc" << no;
+        QTest::newRow("Add Files... cancelled adds nothing") << -1 << Act([](TestCommands *t) {
+            ScriptedAddFiles dialog;
+            t->menuCommand(u"Add Files..."_s);
+            QCOMPARE(dialog.asked.size(), 1);
+        }) << "ab" << no;
     }
 
     void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo()
@@ -373,9 +382,10 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].title, u"About Purlwave - by the Purlwave developers"_s);
         QVERIFY(boxes.boxes[0].text.startsWith(u"Purlwave turns your WAV files into MP3 files.\n\n"_s));
-        QVERIFY2(boxes.boxes[0].text.endsWith(u"support@purlwave.example.org\n\nVersion 1.3\nLicence: GPL-3.0-or-later\n"
-                                              u"Encoding is done by the LAME encoder: "_s
-                                              + (configurationLoaded ? standinEncoder() : u"/opt/lame/bin/lame"_s)),
+        QVERIFY2(boxes.boxes[0].text.endsWith(
+                     u"support@purlwave.example.org\n\nVersion 1.3\nLicence: GPL-3.0-or-later\n"
+                     u"Encoding is done by the LAME encoder: "_s
+                     + (configurationLoaded ? standinEncoder() : u"/opt/lame/bin/lame"_s)),
                  qPrintable(boxes.boxes[0].text));
         QCOMPARE(ui::ConfigurationRef::program().isLoaded(), configurationLoaded);
     }
@@ -384,8 +394,10 @@ private slots:
     {
         QTest::addColumn<QString>("answer"); // empty: cancelled
         QTest::addColumn<QString>("box");
-        QTest::newRow("a folder") << "/srv/My Music" << "/srv/My Music/";
-        QTest::newRow("the root doubles the separator") << "/" << "//";
+        QTest::newRow("a folder") << "/srv/My Music"
+                                  << "/srv/My Music/";
+        QTest::newRow("the root doubles the separator") << "/"
+                                                        << "//";
         QTest::newRow("cancel keeps the box and the saved folder") << QString() << "/srv/before/";
     }
 

@@ -73,7 +73,8 @@ private slots:
         QVERIFY(end());
     }
 
-    // Each row's palette comes after a switch from another, as a desktop changes theme under a running program.
+    // Each row's palette comes after a switch from another, as a desktop changes theme under a running
+    // program.
     void statusTextsAndLampsStayReadable_data()
     {
         QTest::addColumn<QPalette>("before");
@@ -111,8 +112,10 @@ private slots:
             QVERIFY2(contrast >= ui::kReadableContrast, line);
         }
         // The colours themselves stay.
-        QCOMPARE(control("lblActivity")->palette().color(QPalette::WindowText), ui::colourFromBgr(colours::TextWorking));
-        QCOMPARE(control("lblFile2")->palette().color(QPalette::WindowText), ui::colourFromBgr(colours::TextIdle));
+        QCOMPARE(control("lblActivity")->palette().color(QPalette::WindowText),
+                 ui::colourFromBgr(colours::TextWorking));
+        QCOMPARE(control("lblFile2")->palette().color(QPalette::WindowText),
+                 ui::colourFromBgr(colours::TextIdle));
 
         // Each lamp is seen against the window: its ring stands out from the face around it, lit or dim.
         const QColor face = palette.color(QPalette::Window);

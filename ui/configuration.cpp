@@ -39,12 +39,12 @@ QPixmap gearPixmap(int size)
     painter.scale(size / 32.0, size / 32.0);
 
     QPainterPath gear;
-    constexpr int teeth = 8;
-    constexpr double outer = 15.0, inner = 11.5;
-    for (int i = 0; i < teeth * 2; ++i) {
-        const double radius = (i % 2 == 0) ? outer : inner;
-        const double from = (i - 0.5) * std::numbers::pi / teeth;
-        const double to = (i + 0.5) * std::numbers::pi / teeth;
+    constexpr int kTeeth = 8;
+    constexpr double kOuter = 15.0, kInner = 11.5;
+    for (int i = 0; i < kTeeth * 2; ++i) {
+        const double radius = (i % 2 == 0) ? kOuter : kInner;
+        const double from = (i - 0.5) * std::numbers::pi / kTeeth;
+        const double to = (i + 0.5) * std::numbers::pi / kTeeth;
         const QPointF a(16 + radius * std::cos(from), 16 + radius * std::sin(from));
         const QPointF b(16 + radius * std::cos(to), 16 + radius * std::sin(to));
         if (i == 0)
@@ -75,8 +75,8 @@ QIcon gearIcon()
 } // namespace
 
 Configuration::Configuration(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Configuration"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -18,7 +18,8 @@ double linear(double channel)
 
 double luminance(const QColor &colour)
 {
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+           + 0.0722 * linear(colour.blueF());
 }
 
 } // namespace
@@ -31,8 +32,9 @@ double contrastRatio(const QColor &a, const QColor &b)
 
 bool needsLightFace(const QColor &face)
 {
-    return std::ranges::any_of(std::initializer_list<quint32>{colours::TextWorking, colours::TextIdle},
-                               [&](quint32 text) { return contrastRatio(colourFromBgr(text), face) < kReadableContrast; });
+    return std::ranges::any_of(
+        std::initializer_list<quint32>{colours::TextWorking, colours::TextIdle},
+        [&](quint32 text) { return contrastRatio(colourFromBgr(text), face) < kReadableContrast; });
 }
 
 bool isDarkFace(const QColor &face)

@@ -52,8 +52,11 @@ QString displayName(const QByteArray &name)
     qsizetype i = 0;
     while (i < name.size()) {
         const auto lead = static_cast<uchar>(name[i]);
-        const qsizetype length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        const qsizetype length = lead < 0x80             ? 1
+                                 : (lead & 0xE0) == 0xC0 ? 2
+                                 : (lead & 0xF0) == 0xE0 ? 3
+                                 : (lead & 0xF8) == 0xF0 ? 4
+                                                         : 0;
         const QByteArray sequence = length > 0 ? name.mid(i, length) : QByteArray();
         if (sequence.size() == length && length > 0 && isValidUtf8(sequence)) {
             shown += QString::fromUtf8(sequence);

@@ -19,8 +19,8 @@ namespace ui {
 // name (or another file of that name): such files are counted and named in
 // unnamed, never turned into rows.
 struct OfferedFiles {
-    QStringList paths;    // native form, exactly as the source named them
-    QStringList unnamed;  // the names that were left out, invalid bytes shown as \xNN
+    QStringList paths;   // native form, exactly as the source named them
+    QStringList unnamed; // the names that were left out, invalid bytes shown as \xNN
 };
 
 // The file list a drag carries: its local files, each as a native path exactly as

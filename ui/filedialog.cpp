@@ -46,7 +46,8 @@ void FileDialog::setHandler(Handler h) { handler() = std::move(h); }
 
 QStringList FileDialog::openFiles(QWidget *parent, const QString &folder)
 {
-    const FilesRequest request{folder, {QStringLiteral("WAV files (*.wav *.WAV)"), QStringLiteral("All files (*)")}};
+    const FilesRequest request{folder,
+                               {QStringLiteral("WAV files (*.wav *.WAV)"), QStringLiteral("All files (*)")}};
     if (filesHandler())
         return filesHandler()(parent, request);
 

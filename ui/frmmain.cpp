@@ -85,8 +85,8 @@ void setReportText(QLabel *label, const QString &text)
 } // namespace
 
 frmMain::frmMain(ui::ConfigurationRef &configuration, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
       m_configuration(configuration),
       m_batch(*this, configuration, m_settings, [] { QCoreApplication::processEvents(); })
 {
@@ -176,11 +176,14 @@ void frmMain::createControls()
                             twipsRect(30, 1650, 3825, 255));
     lblWavelist->setFont(verdanaFont(9));
     lblWait = makeLabel(this, "lblWait", QStringLiteral("Busy"), twipsRect(9360, 5280, 735, 255));
-    shpWait = placed(new ui::StatusLamp(colours::WaitLit, colours::WaitDim, this), "shpWait", twipsRect(9120, 5280, 135, 135));
+    shpWait = placed(new ui::StatusLamp(colours::WaitLit, colours::WaitDim, this), "shpWait",
+                     twipsRect(9120, 5280, 135, 135));
     lblRecord = makeLabel(this, "lblRecord", QStringLiteral("Encoding"), twipsRect(9360, 5520, 855, 255));
     lblReady = makeLabel(this, "lblReady", QStringLiteral("Ready"), twipsRect(9360, 5040, 615, 255));
-    shpReady = placed(new ui::StatusLamp(colours::ReadyLit, colours::ReadyDim, this), "shpReady", twipsRect(9120, 5040, 135, 135));
-    shpRecord = placed(new ui::StatusLamp(colours::RecordLit, colours::RecordDim, this), "shpRecord", twipsRect(9120, 5520, 135, 135));
+    shpReady = placed(new ui::StatusLamp(colours::ReadyLit, colours::ReadyDim, this), "shpReady",
+                      twipsRect(9120, 5040, 135, 135));
+    shpRecord = placed(new ui::StatusLamp(colours::RecordLit, colours::RecordDim, this), "shpRecord",
+                       twipsRect(9120, 5520, 135, 135));
 
     Line2 = makeRule(this, "Line2", 5880, 10320);
     Line1 = makeRule(this, "Line1", 4800, 10320);
@@ -246,13 +249,14 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::addArgumentFiles(const QList<QByteArray> &arguments)
 {
-    lstWavefiles->addFiles(ui::filesFromArguments(arguments, QDir::currentPath()), ui::WaveList::Source::Arguments);
+    lstWavefiles->addFiles(ui::filesFromArguments(arguments, QDir::currentPath()),
+                           ui::WaveList::Source::Arguments);
 }
 
 void frmMain::arrangeTabOrder()
 {
-    QWidget *const sequence[] = {txtOutPath, cmdEncode,    opt128,   optVar,    optCustom, txtCustom,
-                                 Opt256,     cmdCancel,    cmdSelectTrg, cmdAbout, cmdQuit, picLogo,
+    QWidget *const sequence[] = {txtOutPath, cmdEncode,    opt128,       optVar,         optCustom, txtCustom,
+                                 Opt256,     cmdCancel,    cmdSelectTrg, cmdAbout,       cmdQuit,   picLogo,
                                  cmdConfig,  lstWavefiles, cmdClearWav,  cmdClearCurrent};
     for (size_t i = 1; i < std::size(sequence); ++i)
         QWidget::setTabOrder(sequence[i - 1], sequence[i]);

@@ -21,9 +21,10 @@ Qt::DropAction OutPathBox::txtOutPath_OLEDragDrop(const QMimeData *data)
     if (!first)
         return Qt::IgnoreAction;
     if (!first->unnamed.isEmpty()) {
-        const QString text = u"The dropped folder was not taken: its name is not valid UTF-8 text, so the encoder "
-                             u"could not be handed it unchanged.\n\n%1\n\nRename it to a UTF-8 name and drop it "
-                             u"again, or choose another folder."_s.arg(first->unnamed.first());
+        const QString text =
+            u"The dropped folder was not taken: its name is not valid UTF-8 text, so the encoder "
+            u"could not be handed it unchanged.\n\n%1\n\nRename it to a UTF-8 name and drop it "
+            u"again, or choose another folder."_s.arg(first->unnamed.first());
         // After the drop, as the list's boxes are.
         QPointer<QWidget> owner = window();
         QTimer::singleShot(0, this, [owner, text] { MessageBox::information(owner, text); });

@@ -30,7 +30,7 @@ void StatusLamp::setFillColour(quint32 bgr)
         return;
     m_fill = bgr;
     // Qt tells a screen reader of the changed description.
-    setAccessibleDescription(bgr == m_lit ? QStringLiteral("lit")
+    setAccessibleDescription(bgr == m_lit   ? QStringLiteral("lit")
                              : bgr == m_dim ? QStringLiteral("dim")
                                             : colourFromBgr(bgr).name());
     update();
@@ -47,8 +47,9 @@ void StatusLamp::paintEvent(QPaintEvent *)
     // The ring keeps the lamp seen on any face: the usual dark grey, or white or
     // black where the face is too near it (a contrast of 3:1, as for any shape).
     const QColor face = palette().color(QPalette::Window);
-    const QColor ring = contrastRatio(kRing, face) >= 3.0 ? kRing : isDarkFace(face) ? QColor(Qt::white)
-                                                                                        : QColor(Qt::black);
+    const QColor ring = contrastRatio(kRing, face) >= 3.0 ? kRing
+                        : isDarkFace(face)                ? QColor(Qt::white)
+                                                          : QColor(Qt::black);
     painter.setPen(QPen(ring, 1.0));
     painter.setBrush(colourFromBgr(m_fill));
     painter.drawEllipse(circle);

@@ -47,8 +47,8 @@ QString leftOutForNames(const QStringList &names, const QString &adjective)
     const bool one = names.size() == 1;
     QString text = u"%1 of the %2 files %3 not added: %4 not valid UTF-8 text, so the encoder could not be "
                    u"handed %5 unchanged."_s.arg(names.size())
-                       .arg(adjective, one ? u"was"_s : u"were"_s, one ? u"its name is"_s : u"their names are"_s,
-                            one ? u"it"_s : u"them"_s);
+                       .arg(adjective, one ? u"was"_s : u"were"_s,
+                            one ? u"its name is"_s : u"their names are"_s, one ? u"it"_s : u"them"_s);
     text += u"\n\n"_s + names.first(std::min(names.size(), kNamesShown)).join(u'\n');
     if (names.size() > kNamesShown)
         text += u"\n(and %1 more)"_s.arg(names.size() - kNamesShown);
@@ -90,7 +90,8 @@ void WaveList::addFiles(const OfferedFiles &files, Source source)
     // Not from inside the caller: a drag source waits for the drop to end, and a
     // modal box would hold it until the user answers.
     QPointer<QWidget> owner = window();
-    QTimer::singleShot(0, this, [owner, text = told.join(u"\n\n"_s)] { MessageBox::information(owner, text); });
+    QTimer::singleShot(0, this,
+                       [owner, text = told.join(u"\n\n"_s)] { MessageBox::information(owner, text); });
 }
 
 bool WaveList::lstWavefiles_OLEDragDrop(const QMimeData *data)
@@ -104,8 +105,9 @@ bool WaveList::lstWavefiles_OLEDragDrop(const QMimeData *data)
 
 void WaveList::addFilesFromDialog()
 {
-    const QString folder = m_lastAdded.isEmpty() ? QString()
-                                                 : QFileInfo(QDir::fromNativeSeparators(m_lastAdded)).absolutePath();
+    const QString folder = m_lastAdded.isEmpty()
+                               ? QString()
+                               : QFileInfo(QDir::fromNativeSeparators(m_lastAdded)).absolutePath();
     OfferedFiles files;
     for (const QString &chosen : FileDialog::openFiles(this, folder)) {
         // The dialog lists a name that is not UTF-8 with replacement characters,

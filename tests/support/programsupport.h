@@ -2,7 +2,8 @@
 #pragma once
 
 // The program's real start for widget tests, and drags sent as the platform sends them: to the
-// window's QWindow, which finds the widget under the point. Header-only: the support library links no widgets.
+// window's QWindow, which finds the widget under the point. Header-only: the support library links no
+// widgets.
 
 #include "platform/profile.h"
 #include "settings/location.h"
@@ -27,7 +28,8 @@
 
 namespace testsupport {
 
-// Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or nullptr.
+// Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or
+// nullptr.
 inline frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
 {
     if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
@@ -51,7 +53,8 @@ inline bool endProgram()
     ui::ConfigurationRef::program().unloadAndRelease();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
-        return w->isVisible() || qobject_cast<const frmMain *>(w) || qobject_cast<const ui::Configuration *>(w);
+        return w->isVisible() || qobject_cast<const frmMain *>(w)
+               || qobject_cast<const ui::Configuration *>(w);
     });
 }
 
@@ -79,12 +82,17 @@ protected:
         return ended;
     }
     QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
-    template <class W = QWidget> W *control(const QString &name) const { return m_window->findChild<W *>(name); }
+    template <class W = QWidget>
+    W *control(const QString &name) const
+    {
+        return m_window->findChild<W *>(name);
+    }
     void click(const QString &name) const { control<QPushButton>(name)->click(); }
     QStringList rows() const
     {
         QStringList rows;
-        for (const QListWidgetItem *item : control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
+        for (const QListWidgetItem *item :
+             control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
             rows << item->text();
         return rows;
     }
@@ -130,7 +138,10 @@ protected:
             return {};
         return QString::fromLatin1("file://" + raw.toPercentEncoding("/"));
     }
-    static QPoint centreOf(const QWidget *widget) { return widget->mapTo(widget->window(), widget->rect().center()); }
+    static QPoint centreOf(const QWidget *widget)
+    {
+        return widget->mapTo(widget->window(), widget->rect().center());
+    }
 };
 
 } // namespace testsupport
