@@ -15,7 +15,6 @@
 #include "ui/statuslamp.h"
 #include "ui/wavelist.h"
 
-#include <QAccessible>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -70,16 +69,6 @@ void setTextColour(QLabel *label, quint32 bgr)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, ui::colourFromBgr(bgr));
     label->setPalette(palette);
-}
-
-// A report line changed its text: a screen reader following the run hears it.
-void setReportText(QLabel *label, const QString &text)
-{
-    if (label->text() == text)
-        return;
-    label->setText(text);
-    QAccessibleEvent event(label, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace
@@ -499,11 +488,13 @@ void frmMain::setLampColour(Lamp lamp, quint32 colour)
     }
 }
 
-void frmMain::setActivityText(const QString &text) { setReportText(lblActivity, text); }
+// A label tells a screen reader of each new text itself, as long as it has no
+// accessible name of its own: the report lines must not be given one.
+void frmMain::setActivityText(const QString &text) { lblActivity->setText(text); }
 
 void frmMain::setActivityColour(quint32 colour) { setTextColour(lblActivity, colour); }
 
-void frmMain::setProgressText(const QString &text) { setReportText(lblFile2, text); }
+void frmMain::setProgressText(const QString &text) { lblFile2->setText(text); }
 
 void frmMain::setProgressColour(quint32 colour) { setTextColour(lblFile2, colour); }
 
