@@ -11,6 +11,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <memory>
+
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
@@ -79,7 +81,8 @@ private slots:
     {
         QTest::addColumn<QPalette>("before");
         QTest::addColumn<QPalette>("palette");
-        const QPalette fusion = QStyleFactory::create(u"Fusion"_s)->standardPalette();
+        const QPalette fusion =
+            std::unique_ptr<QStyle>(QStyleFactory::create(u"Fusion"_s))->standardPalette();
         const QPalette dark = themed(QColor(0x35, 0x35, 0x35), Qt::white);
         QTest::newRow("Fusion's light grey") << dark << fusion;
         QTest::newRow("Fusion with a dark palette") << fusion << dark;
