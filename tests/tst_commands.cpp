@@ -292,9 +292,6 @@ private slots:
             << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove"_s); }) << "b" << no;
         QTest::newRow("Delete takes out the selected row")
             << 1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "a" << no;
-        QTest::newRow("Delete, nothing selected: the Remove button's box")
-            << -1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "ab"
-            << noneSelected;
         QTest::newRow("menu Remove All empties the list")
             << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove All"_s); }) << "" << no;
         QTest::newRow("menu Paste of files a file manager copied adds them after the rows")
@@ -331,11 +328,6 @@ private slots:
             QCOMPARE(dialog.asked[0].nameFilters,
                      (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
         }) << "abdc" << no;
-        QTest::newRow("Add Files... cancelled adds nothing") << -1 << Act([](TestCommands *t) {
-            ScriptedAddFiles dialog;
-            t->menuCommand(u"Add Files..."_s);
-            QCOMPARE(dialog.asked.size(), 1);
-        }) << "ab" << no;
     }
 
     void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo()
