@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/moddrag.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Purlwave"));
-    ui::Main();
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Purlwave"));
+    ui::Main(ui::programArguments(argc, argv));
     return QApplication::exec();
 }

@@ -1,13 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list commands, Quit and the folder picker on the program's real start, with
 // settings on real files in a temporary program folder.
 #include "programsupport.h"
+#include "scriptedaddfiles.h"
 #include "testsupport.h"
 #include "ui/messagebox.h"
 #include "ui/modfolderbrowse.h"
+#include "ui/wavelist.h"
 
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -17,10 +22,67 @@
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
-class tst_Commands : public QObject, ProgramFixture {
+class TestCommands;
+// What a row of a table does to the window.
+using Act = std::function<void(TestCommands *)>;
+Q_DECLARE_METATYPE(Act)
+
+namespace {
+enum class Opening { RightClick, MenuKey, ShiftF10 };
+} // namespace
+
+class TestCommands : public QObject, ProgramFixture {
     Q_OBJECT
 
-    QListWidget *list() const { return control<QListWidget>("lstWavefiles"); }
+    ui::WaveList *list() const { return control<ui::WaveList>("lstWavefiles"); }
+
+    // Opens the list's menu as a user does, and gives it once it shows.
+    QMenu *openMenu(Opening how)
+    {
+        list()->setFocus();
+        switch (how) {
+        case Opening::RightClick:
+            // Through the window, as the platform sends it: Qt makes the context menu event of the press.
+            QTest::mouseClick(
+                m_window->windowHandle(), Qt::RightButton, {},
+                list()->viewport()->mapTo(m_window, QPoint(5, list()->viewport()->height() - 5)));
+            break;
+        case Opening::MenuKey:
+            QTest::keyClick(list(), Qt::Key_Menu);
+            break;
+        case Opening::ShiftF10:
+            QTest::keyClick(list(), Qt::Key_F10, Qt::ShiftModifier);
+            break;
+        }
+        QMenu *menu = list()->contextMenu();
+        return menu && QTest::qWaitForWindowExposed(menu) ? menu : nullptr;
+    }
+
+    // Clicks a command of the list's menu, opened from the keyboard so that the selection stays.
+    void menuCommand(const QString &text)
+    {
+        QMenu *menu = openMenu(Opening::MenuKey);
+        QVERIFY(menu);
+        const QList<QAction *> actions = menu->actions();
+        const auto action = std::ranges::find(actions, text, &QAction::text);
+        QVERIFY(action != actions.end());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(*action).center());
+        QTRY_VERIFY(!menu->isVisible());
+    }
+
+    // Puts data on the clipboard as a file manager does: the files by letter as URLs in format, or text.
+    void copy(const QString &format, const QString &letters, const QString &text = {})
+    {
+        auto *data = new QMimeData;
+        QByteArray urls = format == u"x-special/gnome-copied-files"_s ? "copy" : "";
+        for (const QString &file : files(letters))
+            urls += (urls.isEmpty() ? "" : "\n") + QUrl::fromLocalFile(file).toEncoded();
+        if (!format.isEmpty())
+            data->setData(format, urls);
+        if (!text.isEmpty())
+            data->setText(text);
+        QApplication::clipboard()->setMimeData(data);
+    }
 
     // The WAV files named by letters ("ab": a.wav, b.wav) in the temporary folder.
     QStringList files(const QString &letters) const
@@ -57,7 +119,8 @@ private slots:
         QVERIFY(end());
         // No encoder left, not even an unreaped one; the main thread starts them.
         QFile children(u"/proc/self/task/%1/children"_s.arg(QCoreApplication::applicationPid()));
-        QCOMPARE(children.open(QIODevice::ReadOnly) ? children.readAll() : QByteArray("unreadable"), QByteArray());
+        QCOMPARE(children.open(QIODevice::ReadOnly) ? children.readAll() : QByteArray("unreadable"),
+                 QByteArray());
     }
 
     // Remove takes out the selected row and no other, or says that none is selected.
@@ -65,15 +128,17 @@ private slots:
     void removeTakesOutTheSelectedRowOrSaysNoneIsSelected_data()
     {
         QTest::addColumn<QString>("dropped"); // files by letter; null: the run's a, b and c
-        QTest::addColumn<int>("select"); // the row clicked first; -1: the selection as it is
+        QTest::addColumn<int>("select");      // the row clicked first; -1: the selection as it is
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("left");
         QTest::addColumn<bool>("told"); // that no row is selected
 
         const QString remove = u"cmdClearCurrent"_s, removeAll = u"cmdClearWav"_s;
         QTest::newRow("nothing selected") << "aba" << -1 << remove << "aba" << true;
-        QTest::newRow("nothing selected right after a removal") << "aba" << 0 << remove + ' ' + remove << "ba" << true;
-        QTest::newRow("the selected row, not another of the same file") << "aba" << 2 << remove << "ab" << false;
+        QTest::newRow("nothing selected right after a removal")
+            << "aba" << 0 << remove + ' ' + remove << "ba" << true;
+        QTest::newRow("the selected row, not another of the same file")
+            << "aba" << 2 << remove << "ab" << false;
         QTest::newRow("Remove all") << "aba" << 1 << removeAll << "" << false;
         QTest::newRow("Remove all on an empty list") << "" << -1 << removeAll << "" << false;
         QTest::newRow("during a run, the file being encoded") << QString() << -1 << remove << "bc" << false;
@@ -98,11 +163,13 @@ private slots:
         };
         if (!running)
             drop(centreOf(list()), files(dropped));
-        running ? encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows) : removeRows();
+        running ? encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows)
+                : removeRows();
 
         QCOMPARE(rows(), files(left));
         QCOMPARE(boxes.boxes.size(), told ? 1 : 0);
-        QCOMPARE(boxes.boxes.value(0).text, told ? u"No file selected for removal or unknown error"_s : QString());
+        QCOMPARE(boxes.boxes.value(0).text,
+                 told ? u"No file selected for removal or unknown error"_s : QString());
         QCOMPARE(boxes.boxes.value(0).title, told ? u"Error"_s : QString());
         if (running)
             QCOMPARE(control<QLabel>("lblActivity")->text(), "Done!");
@@ -112,7 +179,8 @@ private slots:
 
     // The program ends when none of its windows is visible: a configuration window on the screen keeps it
     // going, one loaded but hidden (a refused run leaves it loaded) does not, and goes with it. During a run
-    // the encoder is ended, its MP3 file removed, nothing else encoded, the window closed once the run unwound.
+    // the encoder is ended, its MP3 file removed, nothing else encoded, the window closed once the run
+    // unwound.
     void quitEndsTheProgramOnceNoWindowIsVisible_data()
     {
         QTest::addColumn<bool>("configurationShown");
@@ -143,7 +211,7 @@ private slots:
                 configuration->findChild<QPushButton *>("cmdQuit")->click(); // its Exit
         };
         const QDeadlineTimer beforeTheFirstFileIsDone(4000); // it alone takes five seconds
-        QObject guard; // against a program that never ends
+        QObject guard;                                       // against a program that never ends
         QTimer::singleShot(20000, &guard, [] { QCoreApplication::exit(99); });
         QTimer::singleShot(0, &guard, [&] {
             if (running)
@@ -154,19 +222,174 @@ private slots:
 
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(leftAsItWas);
-        const qsizetype early = !configurationShown && !running; // a refused run's box; Quit closes the last window
-        QCOMPARE(std::tuple(closedAtQuit, lastClosed.count(), boxes.boxes.size()), std::tuple(early, 1LL, early));
+        const qsizetype early = !configurationShown
+                                && !running; // a refused run's box; Quit closes the last window
+        QCOMPARE(std::tuple(closedAtQuit, lastClosed.count(), boxes.boxes.size()),
+                 std::tuple(early, 1LL, early));
         QVERIFY2(!beforeTheFirstFileIsDone.hasExpired(), "the program waited for the encoder");
         QVERIFY(!QFile::exists(path("a.mp3")) && !QFile::exists(path("b.mp3")));
         QVERIFY(!m_window && !configuration);
+    }
+
+    // Remove all during a run, then a drop: the run hears of the removal, ends after the file it encodes,
+    // and does not take up the rows dropped later; the status line ends as a finished run's.
+    void removeAllDuringARunThenADropEndsTheRunWithoutTheNewRows()
+    {
+        ui::RecordedMessageBoxes boxes;
+        QStringList statusLines;
+        encodeActingOnTheFirstFile("--bytes 100000 --chunk 1000 --interval 50", [&] {
+            click("cmdClearWav");
+            drop(centreOf(list()), {"d.wav", "e.wav"});
+            statusLines << control<QLabel>("lblActivity")->text();
+        });
+
+        QCOMPARE(rows(), files("de"));
+        QCOMPARE(statusLines, QStringList{u"Encoding track a.mp3 (1/3)"_s});
+        QCOMPARE(control<QLabel>("lblActivity")->text(), u"Done!"_s);
+        QCOMPARE(control<QLabel>("lblFile2")->text(), u"Done!"_s);
+        QCOMPARE(m_window->windowTitle(), BatchRun::titleCompleted());
+        QCOMPARE(boxes.boxes.size(), 0);
+        QVERIFY(QFile::exists(path("a.mp3")));
+        for (const char *mp3 : {"b.mp3", "c.mp3", "d.mp3", "e.mp3"})
+            QVERIFY2(!QFile::exists(path(QString::fromLatin1(mp3))), mp3);
+    }
+
+    void listMenuOpensByMouseAndKeysWithItsFourCommands_data()
+    {
+        QTest::addColumn<Opening>("how");
+        QTest::newRow("right click") << Opening::RightClick;
+        QTest::newRow("the Menu key") << Opening::MenuKey;
+        QTest::newRow("Shift+F10") << Opening::ShiftF10;
+    }
+
+    void listMenuOpensByMouseAndKeysWithItsFourCommands()
+    {
+        QFETCH(Opening, how);
+        QMenu *menu = openMenu(how);
+        QVERIFY(menu);
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts, (QStringList{"Add Files...", "Paste", "Remove", "Remove All"}));
+        menu->close();
+        // The window's layout is untouched: no control came or went.
+        QCOMPARE(m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).size(), 31);
+    }
+
+    // Every way into the list besides a drop goes through the drop's path (its limit, its refusal of names
+    // that are not UTF-8); the menu's Remove and the Delete key are the Remove button.
+    void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo_data()
+    {
+        QTest::addColumn<int>("select"); // the row clicked first of a and b; -1: none
+        QTest::addColumn<Act>("act");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("told");
+
+        const QString noneSelected = u"No file selected for removal or unknown error"_s, no;
+        QTest::newRow("menu Remove, nothing selected: the Remove button's box")
+            << -1 << Act([](TestCommands *t) { t->menuCommand(u"Remove"_s); }) << "ab" << noneSelected;
+        QTest::newRow("menu Remove takes out the selected row")
+            << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove"_s); }) << "b" << no;
+        QTest::newRow("Delete takes out the selected row")
+            << 1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "a" << no;
+        QTest::newRow("menu Remove All empties the list")
+            << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove All"_s); }) << "" << no;
+        QTest::newRow("menu Paste of files a file manager copied adds them after the rows")
+            << -1 << Act([](TestCommands *t) {
+                   t->copy(u"text/uri-list"_s, u"cd"_s);
+                   t->menuCommand(u"Paste"_s);
+               })
+            << "abcd" << no;
+        QTest::newRow("Ctrl+V of the desktop's copied files adds them") << 0 << Act([](TestCommands *t) {
+            t->copy(u"x-special/gnome-copied-files"_s, u"dc"_s);
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "abdc" << no;
+        QTest::newRow("Ctrl+V of text naming a file adds nothing") << 0 << Act([](TestCommands *t) {
+            t->copy({}, {}, t->path(u"c.wav"_s));
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "ab" << no;
+        QTest::newRow("Paste of a name that is not UTF-8 leaves it out and names it")
+            << -1 << Act([](TestCommands *t) {
+                   auto *data = new QMimeData;
+                   data->setData(u"text/uri-list"_s, t->rawFileUrl("caf\xe9.wav").toLatin1());
+                   QApplication::clipboard()->setMimeData(data);
+                   t->menuCommand(u"Paste"_s);
+               })
+            << "ab"
+            << u"1 of the pasted files was not added: its name is not valid UTF-8 text, so the encoder could "
+               u"not be handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\n"
+               u"Rename the file to a UTF-8 name and add it again."_s;
+        QTest::newRow("Add Files... adds the chosen files after the rows") << -1 << Act([](TestCommands *t) {
+            ScriptedAddFiles dialog;
+            dialog.choose(t->files(u"dc"_s));
+            t->menuCommand(u"Add Files..."_s);
+            QCOMPARE(dialog.asked.size(), 1);
+            QCOMPARE(dialog.asked[0].folder, t->m_dir->path()); // the folder of b, the last file added
+            QCOMPARE(dialog.asked[0].nameFilters,
+                     (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
+        }) << "abdc" << no;
+    }
+
+    void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo()
+    {
+        QFETCH(int, select);
+        QFETCH(Act, act);
+        QFETCH(QString, left);
+        QFETCH(QString, told);
+
+        ui::RecordedMessageBoxes boxes;
+        drop(centreOf(list()), files("ab"));
+        if (select >= 0)
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              list()->visualItemRect(list()->item(select)).center());
+        act(this);
+        QCoreApplication::processEvents(); // a box about files left out comes after the command
+
+        QCOMPARE(rows(), files(left));
+        QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
+        QCOMPARE(boxes.boxes.value(0).text, QString(told).replace(u"<dir>"_s, m_dir->path()));
+    }
+
+    // The About box names the version, the licence and the encoder the next run would use, read from the
+    // configuration window when it is loaded and from the settings file, without loading it, when not.
+    void aboutNamesVersionLicenceAndEncoder_data()
+    {
+        QTest::addColumn<bool>("configurationLoaded");
+        QTest::newRow("configuration window not loaded: the stored path") << false;
+        QTest::newRow("configuration window loaded: its box") << true;
+    }
+
+    void aboutNamesVersionLicenceAndEncoder()
+    {
+        QFETCH(bool, configurationLoaded);
+        ui::RecordedMessageBoxes boxes;
+        if (configurationLoaded)
+            QCOMPARE(ui::ConfigurationRef::program().lamePath(), standinEncoder());
+        // Changed behind the loaded window's back: its box is what a run would take.
+        QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", u"/opt/lame/bin/lame"_s,
+                                                    settings::settingsFilePath()));
+
+        click("cmdAbout");
+
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].title, u"About Purlwave - by the Purlwave developers"_s);
+        QVERIFY(boxes.boxes[0].text.startsWith(u"Purlwave turns your WAV files into MP3 files.\n\n"_s));
+        QVERIFY2(boxes.boxes[0].text.endsWith(
+                     u"support@purlwave.example.org\n\nVersion 1.3\nLicence: GPL-3.0-or-later\n"
+                     u"Encoding is done by the LAME encoder: "_s
+                     + (configurationLoaded ? standinEncoder() : u"/opt/lame/bin/lame"_s)),
+                 qPrintable(boxes.boxes[0].text));
+        QCOMPARE(ui::ConfigurationRef::program().isLoaded(), configurationLoaded);
     }
 
     void folderPickerPutsTheFolderAndOneSeparatorIntoTheBox_data()
     {
         QTest::addColumn<QString>("answer"); // empty: cancelled
         QTest::addColumn<QString>("box");
-        QTest::newRow("a folder") << "/srv/My Music" << "/srv/My Music/";
-        QTest::newRow("the root doubles the separator") << "/" << "//";
+        QTest::newRow("a folder") << "/srv/My Music"
+                                  << "/srv/My Music/";
+        QTest::newRow("the root doubles the separator") << "/"
+                                                        << "//";
         QTest::newRow("cancel keeps the box and the saved folder") << QString() << "/srv/before/";
     }
 
@@ -188,5 +411,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_Commands)
+QTEST_MAIN(TestCommands)
 #include "tst_commands.moc"

@@ -1,9 +1,12 @@
-// Files dragged from a file manager onto the program's real window, settings on real files in a temporary folder.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Files dragged from a file manager onto the program's real window, settings on real files in a temporary
+// folder.
 #include "programsupport.h"
 #include "testsupport.h"
 #include "ui/messagebox.h"
 #include "ui/modfolderbrowse.h"
 
+#include <QByteArrayList>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -11,7 +14,7 @@
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
-class tst_Drops : public QObject, ProgramFixture {
+class TestDrops : public QObject, ProgramFixture {
     Q_OBJECT
 
 private slots:
@@ -21,11 +24,11 @@ private slots:
     // The list starts with two rows, the first selected; the output box with "/srv/before/".
     void dropTakesLocalFilesWhereItLands_data()
     {
-        QTest::addColumn<QString>("over"); // a control's name; empty: where no control lies
+        QTest::addColumn<QString>("over");        // a control's name; empty: where no control lies
         QTest::addColumn<QStringList>("dragged"); // names in the temporary folder, or web links
-        QTest::addColumn<QString>("text"); // null: no text beside the files
+        QTest::addColumn<QString>("text");        // null: no text beside the files
         QTest::addColumn<QStringList>("rowsAdded");
-        QTest::addColumn<QString>("box"); // empty: the box keeps its text
+        QTest::addColumn<QString>("box");  // empty: the box keeps its text
         QTest::addColumn<QString>("told"); // the message box that follows; empty: none
 
         const QString list = u"lstWavefiles"_s, out = u"txtOutPath"_s, no;
@@ -34,11 +37,14 @@ private slots:
 
         QTest::newRow("list: three files after the rows, in the drag's order")
             << list << three << no << three << no << no;
-        QTest::newRow("list: the same files twice") << list << three + three << no << three + three << no << no;
+        QTest::newRow("list: the same files twice")
+            << list << three + three << no << three + three << no << no;
         QTest::newRow("list: a folder and a missing file, unfiltered")
-            << list << QStringList{"Album/", "gone.txt"} << no << QStringList{"Album/", "gone.txt"} << no << no;
+            << list << QStringList{"Album/", "gone.txt"} << no << QStringList{"Album/", "gone.txt"} << no
+            << no;
         QTest::newRow("list: files, text and a web link: the files")
-            << list << QStringList{"a.wav", u"https://e.org/b.wav"_s} << u"x.wav"_s << QStringList{"a.wav"} << no << no;
+            << list << QStringList{"a.wav", u"https://e.org/b.wav"_s} << u"x.wav"_s << QStringList{"a.wav"}
+            << no << no;
         QTest::newRow("list: text only adds nothing") << list << none << u"/m/x.wav"_s << none << no << no;
         QTest::newRow("list: past the limit, up to it, and says how many were left")
             << list << many << no << many.first(32765) << no
@@ -84,13 +90,90 @@ private slots:
         QCOMPARE(boxes.boxes.value(0).text, told);
     }
 
+    // A name that is not UTF-8 (a Latin-1 "café", a stray byte) could be held only changed, and the encoder
+    // would be handed another file's name: such files, real ones, are left out and named in one box after
+    // the drop; the others are taken as ever.
+    void namesThatAreNotUtf8AreLeftOutAndNamed_data()
+    {
+        QTest::addColumn<QString>("over");
+        QTest::addColumn<QStringList>("dragged"); // good names, dragged first
+        QTest::addColumn<QByteArrayList>("raw");  // names as bytes, dragged after them
+        QTest::addColumn<QStringList>("rowsAdded");
+        QTest::addColumn<QString>("box");  // empty: the box keeps its text
+        QTest::addColumn<QString>("told"); // <dir> stands for the folder
+
+        const QString list = u"lstWavefiles"_s, out = u"txtOutPath"_s, no;
+        const QString oneName =
+            u"1 of the dropped files was not added: its name is not valid UTF-8 text, so the "
+            u"encoder could not be handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\nRename the file "
+            u"to a UTF-8 name and add it again."_s;
+        QTest::newRow("list: a Latin-1 name between good ones is left out and named")
+            << list << QStringList{"a.wav", "b.wav"} << QByteArrayList{"caf\xe9.wav"}
+            << QStringList{"a.wav", "b.wav"} << no << oneName;
+        QTest::newRow("list: only such names add nothing and name them all")
+            << list << QStringList{} << QByteArrayList{"caf\xe9.wav", "x\xff\xfe.wav", "\xc3(.wav"}
+            << QStringList{} << no
+            << u"3 of the dropped files were not added: their names are not valid UTF-8 text, so the encoder "
+               u"could "
+               u"not be handed them "
+               u"unchanged.\n\n<dir>/caf\\xE9.wav\n<dir>/x\\xFF\\xFE.wav\n<dir>/\\xC3(.wav\n\n"
+               u"Rename the files to UTF-8 names and add them again."_s;
+        QTest::newRow("list: a valid multi-byte name is taken")
+            << list << QStringList{} << QByteArrayList{"caf\xc3\xa9 \xf0\x9f\x8e\xb5.wav"}
+            << QStringList{u"café 🎵.wav"_s} << no << no;
+        QTest::newRow("list: such a name past the limit: both told in one box")
+            << list << QStringList(32768, u"n.wav"_s) << QByteArrayList{"caf\xe9.wav"}
+            << QStringList(32767, u"n.wav"_s) << no
+            << oneName + u"\n\nThe list holds at most 32767 files. 1 of the dropped files was not added."_s;
+        QTest::newRow("output box: such a first name keeps the text, and says so")
+            << out << QStringList{} << QByteArrayList{"caf\xe9/", "good/"} << QStringList{} << no
+            << u"The dropped folder was not taken: its name is not valid UTF-8 text, so the encoder could "
+               u"not be "
+               u"handed it unchanged.\n\n<dir>/caf\\xE9/\n\nRename it to a UTF-8 name and drop it again, or "
+               u"choose "
+               u"another folder."_s;
+        QTest::newRow("output box: a good first name is taken, the rest unread")
+            << out << QStringList{"good/"} << QByteArrayList{"caf\xe9/"} << QStringList{} << u"good/"_s << no;
+    }
+
+    void namesThatAreNotUtf8AreLeftOutAndNamed()
+    {
+        QFETCH(QString, over);
+        QFETCH(QStringList, dragged);
+        QFETCH(QByteArrayList, raw);
+        QFETCH(QStringList, rowsAdded);
+        QFETCH(QString, box);
+        QFETCH(QString, told);
+
+        ui::RecordedMessageBoxes boxes;
+        control<QLineEdit>("txtOutPath")->setText(u"/srv/before/"_s);
+        for (const QByteArray &name : std::as_const(raw)) {
+            const QString url = rawFileUrl(name.endsWith('/') ? name.chopped(1) : name);
+            QVERIFY2(!url.isEmpty(), name.constData());
+            dragged << url + (name.endsWith('/') ? u"/"_s : QString());
+        }
+
+        drop(centreOf(control(over)), dragged);
+        QCoreApplication::processEvents();
+
+        QStringList rows;
+        for (const QString &name : std::as_const(rowsAdded))
+            rows << path(name);
+        QCOMPARE(this->rows(), rows);
+        QCOMPARE(control<QLineEdit>("txtOutPath")->text(), box.isEmpty() ? u"/srv/before/"_s : path(box));
+        QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
+        QCOMPARE(boxes.boxes.value(0).text, QString(told).replace(u"<dir>"_s, m_dir->path()));
+    }
+
     // The whole job as a user does it: WAV files dragged in, Encode, MP3 files out.
     void droppedWavFilesAreEncodedWithTheRealEncoder_data()
     {
         QTest::addColumn<QString>("folder"); // empty: beside the sources
         QTest::addColumn<QStringList>("mp3s");
-        QTest::newRow("beside the sources") << QString() << QStringList{"in/first take.mp3", "in/sub dir/Second.mp3"};
-        QTest::newRow("into a folder picked") << u"out"_s << QStringList{"out/first take.mp3", "out/Second.mp3"};
+        QTest::newRow("beside the sources")
+            << QString() << QStringList{"in/first take.mp3", "in/sub dir/Second.mp3"};
+        QTest::newRow("into a folder picked")
+            << u"out"_s << QStringList{"out/first take.mp3", "out/Second.mp3"};
     }
 
     void droppedWavFilesAreEncodedWithTheRealEncoder()
@@ -117,5 +200,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_Drops)
+QTEST_MAIN(TestDrops)
 #include "tst_drops.moc"

@@ -11,11 +11,12 @@ namespace {
 // The whole stored value, past the read limit of the settings object.
 QString stored(const QString &section, const QString &key)
 {
-    return platform::GetPrivateProfileString(section, key, QStringLiteral("<missing>"), 4096, settings::settingsFilePath());
+    return platform::GetPrivateProfileString(section, key, QStringLiteral("<missing>"), 4096,
+                                             settings::settingsFilePath());
 }
 } // namespace
 
-class tst_FormLoad : public QObject, testsupport::ProgramFixture {
+class TestFormLoad : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
 
     // The program's start: Main makes the window, and its load shows it.
@@ -23,7 +24,8 @@ class tst_FormLoad : public QObject, testsupport::ProgramFixture {
     {
         ui::Main();
         m_window = qobject_cast<frmMain *>(QApplication::topLevelWidgets().value(0));
-        return QApplication::topLevelWidgets().size() == 1 && m_window && QTest::qWaitForWindowActive(m_window);
+        return QApplication::topLevelWidgets().size() == 1 && m_window
+               && QTest::qWaitForWindowActive(m_window);
     }
     QString text(const char *box) const { return control<QLineEdit>(box)->text(); }
     quint32 lamp(const char *name) const { return control<ui::StatusLamp>(name)->fillColour(); }
@@ -39,25 +41,29 @@ private slots:
 
     void startShowsTheFileInTheIdleWindow_data()
     {
-        QTest::addColumn<QByteArray>("file"); // empty: none; "first start": the file that start wrote; else the content
+        QTest::addColumn<QByteArray>(
+            "file"); // empty: none; "first start": the file that start wrote; else the content
         // Shown: folder, parameters, preset; then stored: folder, parameters. ~ is the program folder.
         QTest::addColumn<QStringList>("expected");
         const QString folder = "/srv/" + QString(140, u'm');
         const QString parameters = QStringLiteral("-b 320 -q 0 ").repeated(12).trimmed();
         const QByteArray chooses = "[CUSTOM]\nParameters=-V 2\n[SETTINGS]\nDefault Encoding=";
-        QTest::newRow("first start")
-            << QByteArray() << QStringList{"~", " (ignored in preset mode)", "opt128", "~", "<missing>"};
+        QTest::newRow("first start") << QByteArray()
+                                     << QStringList{"~", " (ignored in preset mode)", "opt128", "~",
+                                                    "<missing>"};
         QTest::newRow("second start without edits")
             << QByteArray("first start") << QStringList{"~", "", "opt128", "~", ""};
         QTest::newRow("256kbps stored, folder with a blank")
             << QByteArray("[PATHS]\nDestination Path=/srv/Music out\n[SETTINGS]\nDefault Encoding=3\n")
             << QStringList{"/srv/Music out", "", "Opt256", "/srv/Music out", ""};
         // An empty box that stays empty writes nothing.
-        QTest::newRow("5 chooses no preset") << chooses + "5\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
-        QTest::newRow("text chooses no preset") << chooses + "x\n" << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
+        QTest::newRow("5 chooses no preset") << chooses + "5\n"
+                                             << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
+        QTest::newRow("text chooses no preset") << chooses + "x\n"
+                                                << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
         QTest::newRow("values past the read limit are shown and kept whole")
-            << ("[PATHS]\nDestination Path=" + folder.toUtf8() + "\n[SETTINGS]\nDefault Encoding=4\n[CUSTOM]\nParameters="
-                + parameters.toUtf8() + "\n")
+            << ("[PATHS]\nDestination Path=" + folder.toUtf8()
+                + "\n[SETTINGS]\nDefault Encoding=4\n[CUSTOM]\nParameters=" + parameters.toUtf8() + "\n")
             << QStringList{folder, parameters, "optCustom", folder, parameters};
     }
 
@@ -75,8 +81,8 @@ private slots:
         QStringList on;
         for (const QRadioButton *button : m_window->findChildren<QRadioButton *>())
             on << (button->isChecked() ? button->objectName() : QString());
-        QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()), stored("PATHS", "Destination Path"),
-                              stored("CUSTOM", "Parameters")}),
+        QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()),
+                              stored("PATHS", "Destination Path"), stored("CUSTOM", "Parameters")}),
                  expected.replaceInStrings("~", m_dir->path()));
         QCOMPARE((QList<quint32>{lamp("shpReady"), lamp("shpWait"), lamp("shpRecord")}),
                  (QList<quint32>{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
@@ -89,9 +95,11 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QStringList>("entry"); // section and key
         QTest::addColumn<QString>("typed");
-        QTest::newRow("output folder") << "txtOutPath" << QStringList{"PATHS", "Destination Path"} << "/srv/Mü out";
+        QTest::newRow("output folder")
+            << "txtOutPath" << QStringList{"PATHS", "Destination Path"} << "/srv/Mü out";
         QTest::newRow("custom parameters past the read limit")
-            << "txtCustom" << QStringList{"CUSTOM", "Parameters"} << QStringLiteral("-b 320 ").repeated(16).trimmed();
+            << "txtCustom" << QStringList{"CUSTOM", "Parameters"}
+            << QStringLiteral("-b 320 ").repeated(16).trimmed();
     }
 
     void typingSavesTheWholeTextAtEveryKeystroke()
@@ -129,5 +137,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_FormLoad)
+QTEST_MAIN(TestFormLoad)
 #include "tst_formload.moc"

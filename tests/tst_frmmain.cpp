@@ -16,13 +16,21 @@
 namespace {
 
 // A control as laid out; colour -1 for the window's text colour.
-struct Control { const char *kind; QString text; QRect twips; QString family; double points; bool bold; int colour; };
+struct Control {
+    const char *kind;
+    QString text;
+    QRect twips;
+    QString family;
+    double points;
+    bool bold;
+    int colour;
+};
 
 } // namespace
 
 Q_DECLARE_METATYPE(Control)
 
-class tst_frmMain : public QObject, testsupport::ProgramFixture {
+class TestFrmMain : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
 
     QStringList m_clicked; // the push buttons clicked, in order
@@ -33,9 +41,14 @@ class tst_frmMain : public QObject, testsupport::ProgramFixture {
         const ui::Configuration *config = ui::ConfigurationRef::program().window();
         const quint32 busy = control<ui::StatusLamp>("shpWait")->fillColour();
         return QStringLiteral("Encode %1, Cancel %2, Busy %3, config %4; %5")
-            .arg(control("cmdEncode")->isEnabled()).arg(control("cmdCancel")->isEnabled())
-            .arg(busy == colours::WaitLit ? "lit" : busy == colours::WaitDim ? "dim" : QString::number(busy))
-            .arg(!config ? QStringLiteral("none") : config->isVisible() ? QStringLiteral("shown") : config->lamePath(),
+            .arg(control("cmdEncode")->isEnabled())
+            .arg(control("cmdCancel")->isEnabled())
+            .arg(busy == colours::WaitLit   ? "lit"
+                 : busy == colours::WaitDim ? "dim"
+                                            : QString::number(busy))
+            .arg(!config               ? QStringLiteral("none")
+                 : config->isVisible() ? QStringLiteral("shown")
+                                       : config->lamePath(),
                  m_window->windowTitle());
     }
 
@@ -56,8 +69,10 @@ private slots:
     {
         QTest::addColumn<Control>("want");
         const auto row = [](const char *name, const char *kind, const char *text, QRect twips,
-                            QString family = "MS Sans Serif", double points = 8.25, bool bold = false, int colour = -1) {
-            QTest::newRow(name) << Control{kind, QString::fromLatin1(text), twips, family, points, bold, colour};
+                            QString family = "MS Sans Serif", double points = 8.25, bool bold = false,
+                            int colour = -1) {
+            QTest::newRow(name) << Control{kind,  QString::fromLatin1(text), twips, family, points, bold,
+                                           colour};
         };
         row("cmdClearCurrent", "QPushButton", "&Remove", {5850, 3990, 825, 345});
         row("cmdClearWav", "QPushButton", "Rem&ove all", {6690, 3990, 945, 345});
@@ -76,7 +91,8 @@ private slots:
         row("txtOutPath", "QLineEdit", "", {90, 4470, 4575, 285});
         row("frmOptions", "QGroupBox", "Presets", {7920, 0, 2295, 2535}, "Verdana", 9.75, true);
         row("picLogo", "ui::Logo", "", {0, 0, 4950, 1170});
-        row("lblWavelist", "QLabel", "Drag your wave files into this list box:", {30, 1650, 3825, 255}, "Verdana", 9);
+        row("lblWavelist", "QLabel", "Drag your wave files into this list box:", {30, 1650, 3825, 255},
+            "Verdana", 9);
         row("lblWait", "QLabel", "Busy", {9360, 5280, 735, 255});
         row("shpWait", "ui::StatusLamp", "", {9120, 5280, 135, 135});
         row("lblRecord", "QLabel", "Encoding", {9360, 5520, 855, 255});
@@ -101,10 +117,13 @@ private slots:
         QVERIFY2(widget->inherits(want.kind), widget->metaObject()->className());
         const QRect &t = want.twips;
         QCOMPARE(widget->geometry(), QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15));
-        QCOMPARE(widget->property(qobject_cast<QGroupBox *>(widget) ? "title" : "text").toString(), want.text);
-        QCOMPARE(widget->toolTip(), widget == control("txtOutPath") ? "The folder in which to save the MP3-files" : "");
+        QCOMPARE(widget->property(qobject_cast<QGroupBox *>(widget) ? "title" : "text").toString(),
+                 want.text);
+        QCOMPARE(widget->toolTip(),
+                 widget == control("txtOutPath") ? "The folder in which to save the MP3-files" : "");
         const QFont f = widget->font();
-        QCOMPARE(std::tuple(f.family(), f.pointSizeF(), f.bold()), std::tuple(want.family, want.points, want.bold));
+        QCOMPARE(std::tuple(f.family(), f.pointSizeF(), f.bold()),
+                 std::tuple(want.family, want.points, want.bold));
         QCOMPARE(widget->palette().color(QPalette::WindowText),
                  want.colour < 0 ? m_window->palette().color(QPalette::WindowText)
                                  : ui::colourFromBgr(static_cast<quint32>(want.colour)));
@@ -115,23 +134,29 @@ private slots:
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Purlwave v1.3 - Press F1 for help"));
         QCOMPARE((QList<QSize>{m_window->size(), m_window->minimumSize(), m_window->maximumSize()}),
                  QList<QSize>(3, QSize(10305 / 15, 5955 / 15)));
-        constexpr Qt::WindowFlags buttons = Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
-        QCOMPARE(m_window->windowFlags() & (buttons | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint), buttons);
-        const QPoint offCentre = m_window->frameGeometry().center() - m_window->screen()->availableGeometry().center();
+        constexpr Qt::WindowFlags kButtons = Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+        QCOMPARE(m_window->windowFlags()
+                     & (kButtons | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+                 kButtons);
+        const QPoint offCentre = m_window->frameGeometry().center()
+                                 - m_window->screen()->availableGeometry().center();
         QVERIFY(offCentre.manhattanLength() <= 16);
         // optCustom lies outside the frame, yet choosing it clears the buttons inside.
         control<QRadioButton>("opt128")->click();
         control<QRadioButton>("optCustom")->click();
-        QVERIFY(!control<QRadioButton>("opt128")->isChecked() && control<QRadioButton>("optCustom")->isChecked());
+        QVERIFY(!control<QRadioButton>("opt128")->isChecked()
+                && control<QRadioButton>("optCustom")->isChecked());
     }
 
     void tabVisitsTheFocusableControlsInOrder()
     {
         m_window->setCancelEnabled(true);
-        const QString rest = QStringLiteral(
-            "cmdCancel cmdSelectTrg cmdAbout cmdQuit picLogo cmdConfig lstWavefiles cmdClearWav cmdClearCurrent txtOutPath");
-        // With no preset chosen, Tab enters the group at its first button; then the chosen button is its one tab stop.
-        for (const char *group : {"txtOutPath cmdEncode opt128 txtCustom ", "txtOutPath cmdEncode txtCustom Opt256 "}) {
+        const QString rest = QStringLiteral("cmdCancel cmdSelectTrg cmdAbout cmdQuit picLogo cmdConfig "
+                                            "lstWavefiles cmdClearWav cmdClearCurrent txtOutPath");
+        // With no preset chosen, Tab enters the group at its first button; then the chosen button is its one
+        // tab stop.
+        for (const char *group :
+             {"txtOutPath cmdEncode opt128 txtCustom ", "txtOutPath cmdEncode txtCustom Opt256 "}) {
             QStringList visited{QApplication::focusWidget()->objectName()};
             while (visited.size() < 14) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -149,13 +174,25 @@ private slots:
         QTest::addColumn<bool>("encodeEnabled");
         QTest::addColumn<QString>("clicked"); // empty: none
         QTest::addColumn<QString>("focused"); // afterwards
-        QTest::newRow("Alt+E clicks Encode") << "txtOutPath" << "Alt+E" << true << "cmdEncode" << "txtOutPath";
-        QTest::newRow("Return in the output box") << "txtOutPath" << "Return" << true << "cmdEncode" << "txtOutPath";
-        QTest::newRow("keypad Enter in the custom box") << "txtCustom" << "Enter" << true << "cmdEncode" << "txtCustom";
-        QTest::newRow("custom box, Encode disabled") << "txtCustom" << "Return" << false << "" << "txtCustom";
-        QTest::newRow("focused button takes Return") << "cmdClearWav" << "Return" << true << "cmdClearWav" << "cmdClearWav";
+        QTest::newRow("Alt+E clicks Encode") << "txtOutPath"
+                                             << "Alt+E" << true << "cmdEncode"
+                                             << "txtOutPath";
+        QTest::newRow("Return in the output box") << "txtOutPath"
+                                                  << "Return" << true << "cmdEncode"
+                                                  << "txtOutPath";
+        QTest::newRow("keypad Enter in the custom box") << "txtCustom"
+                                                        << "Enter" << true << "cmdEncode"
+                                                        << "txtCustom";
+        QTest::newRow("custom box, Encode disabled") << "txtCustom"
+                                                     << "Return" << false << ""
+                                                     << "txtCustom";
+        QTest::newRow("focused button takes Return") << "cmdClearWav"
+                                                     << "Return" << true << "cmdClearWav"
+                                                     << "cmdClearWav";
         // Cancel and Config share their key: each press moves the focus on, and clicks nothing.
-        QTest::newRow("Alt+C twice") << "txtOutPath" << "Alt+C, Alt+C" << true << "" << "cmdCancel";
+        QTest::newRow("Alt+C twice") << "txtOutPath"
+                                     << "Alt+C, Alt+C" << true << ""
+                                     << "cmdCancel";
     }
 
     void keyClicksOneButtonAtMost()
@@ -180,7 +217,8 @@ private slots:
 
     void runSwapsEncodeAndCancelUntilItEnds_data()
     {
-        QTest::addColumn<bool>("cancel"); // with the stand-in, at the first look into the run; else real lame to the end
+        QTest::addColumn<bool>(
+            "cancel"); // with the stand-in, at the first look into the run; else real lame to the end
         QTest::newRow("real lame, 128kbps, to the end") << false;
         QTest::newRow("Cancel during the first file") << true;
     }
@@ -216,11 +254,14 @@ private slots:
         seen.removeDuplicates();
         // The first Encode loaded the configuration window hidden, for the stored path. A stop
         // leaves the lamps as they were; only a completed run lets the configuration window go.
-        const QString running = "Encode 0, Cancel 1, Busy lit, config " + encoder + "; Encoding in process, please wait...";
+        const QString running = "Encode 0, Cancel 1, Busy lit, config " + encoder
+                                + "; Encoding in process, please wait...";
         const QString stopping = "Encode 0, Cancel 0, Busy lit, config " + encoder
                                  + "; User requested stop, please wait while finishing current track...";
-        const QString ended = cancel ? "Encode 1, Cancel 0, Busy lit, config " + encoder + "; " + BatchRun::titleStopped()
-                                     : "Encode 1, Cancel 0, Busy dim, config none; " + BatchRun::titleCompleted();
+        const QString ended = cancel ? "Encode 1, Cancel 0, Busy lit, config " + encoder + "; "
+                                           + BatchRun::titleStopped()
+                                     : "Encode 1, Cancel 0, Busy dim, config none; "
+                                           + BatchRun::titleCompleted();
         QCOMPARE(seen, cancel ? (QStringList{running, stopping, ended}) : (QStringList{running, ended}));
         QCOMPARE(control<QLabel>("lblActivity")->text(), cancel ? "User Requested Stop!" : "Done!");
         QCOMPARE(control("lblActivity")->palette().color(QPalette::WindowText),
@@ -235,5 +276,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_frmMain)
+QTEST_MAIN(TestFrmMain)
 #include "tst_frmmain.moc"

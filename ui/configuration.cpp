@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/configuration.h"
 
 #include "settings/location.h"
@@ -8,6 +9,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -37,12 +39,12 @@ QPixmap gearPixmap(int size)
     painter.scale(size / 32.0, size / 32.0);
 
     QPainterPath gear;
-    constexpr int teeth = 8;
-    constexpr double outer = 15.0, inner = 11.5;
-    for (int i = 0; i < teeth * 2; ++i) {
-        const double radius = (i % 2 == 0) ? outer : inner;
-        const double from = (i - 0.5) * std::numbers::pi / teeth;
-        const double to = (i + 0.5) * std::numbers::pi / teeth;
+    constexpr int kTeeth = 8;
+    constexpr double kOuter = 15.0, kInner = 11.5;
+    for (int i = 0; i < kTeeth * 2; ++i) {
+        const double radius = (i % 2 == 0) ? kOuter : kInner;
+        const double from = (i - 0.5) * std::numbers::pi / kTeeth;
+        const double to = (i + 0.5) * std::numbers::pi / kTeeth;
         const QPointF a(16 + radius * std::cos(from), 16 + radius * std::sin(from));
         const QPointF b(16 + radius * std::cos(to), 16 + radius * std::sin(to));
         if (i == 0)
@@ -73,8 +75,8 @@ QIcon gearIcon()
 } // namespace
 
 Configuration::Configuration(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Configuration"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -105,6 +107,9 @@ Configuration::Configuration(QWidget *parent)
     m_lblLamepath->setObjectName(QStringLiteral("lblLamepath"));
     m_lblLamepath->setGeometry(twipsRect(240, 240, 1815, 255));
     m_lblLamepath->setFont(verdanaFont(9));
+    // The caption names the box for a screen reader; without a '&' it adds no key.
+    m_lblLamepath->setBuddy(m_txtLamePath);
+    m_cmdSelectlme->setAccessibleName(QStringLiteral("Choose the encoder program"));
 
     setTabOrder(m_txtLamePath, m_cmdSelectlme);
     setTabOrder(m_cmdSelectlme, m_cmdQuit);
@@ -155,6 +160,25 @@ void Configuration::cmdSelectlme_Click()
 }
 
 void Configuration::cmdQuit_Click() { close(); }
+
+void Configuration::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        cmdQuit_Click();
+        return;
+    }
+    // Enter presses the focused button, as in a dialog; the window has no default
+    // button, so Enter elsewhere does nothing.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && modifiers == Qt::NoModifier) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void Configuration::closeEvent(QCloseEvent *event)
 {

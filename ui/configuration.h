@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "settings/cinifile.h"
@@ -47,6 +48,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Escape closes the window as "Exit" does; Enter presses the focused button.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void writeLamePath(const QString &value);

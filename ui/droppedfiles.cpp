@@ -1,41 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/droppedfiles.h"
 
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <QUtf8StringView>
 
-#include <algorithm>
+using namespace Qt::StringLiterals;
 
 namespace ui {
 
-std::optional<QStringList> droppedFiles(const QMimeData *data)
+namespace {
+
+const QString kUriList = QStringLiteral("text/uri-list");
+const QString kGnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
+
+bool isValidUtf8(const QByteArray &bytes) { return QUtf8StringView(bytes).isValidUtf8(); }
+
+// Adds one local file URL. The URL's path is read back to the bytes it carries:
+// QUrl would decode bytes that are not UTF-8 into replacement characters.
+void addUrl(OfferedFiles &files, const QUrl &url)
 {
-    if (!data || !data->hasUrls())
-        return std::nullopt;
-    const QList<QUrl> urls = data->urls();
-    QStringList paths;
-    paths.reserve(urls.size());
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (!path.isEmpty())
-            paths.append(QDir::toNativeSeparators(path));
+    if (!url.isLocalFile())
+        return;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (bytes.isEmpty())
+        return;
+    if (!isValidUtf8(bytes)) {
+        files.unnamed.append(displayName(bytes));
+        return;
     }
-    if (paths.isEmpty())
-        return std::nullopt;
-    return paths;
+    files.paths.append(QDir::toNativeSeparators(url.toLocalFile()));
 }
 
-bool offersFiles(const QMimeData *data)
+std::optional<OfferedFiles> filesFromUrls(const QList<QUrl> &urls)
 {
-    if (!data || !data->hasUrls())
-        return false;
-    const QList<QUrl> urls = data->urls();
-    return std::any_of(urls.cbegin(), urls.cend(),
-                       [](const QUrl &url) { return url.isLocalFile() && !url.toLocalFile().isEmpty(); });
+    OfferedFiles files;
+    for (const QUrl &url : urls)
+        addUrl(files, url);
+    if (files.paths.isEmpty() && files.unnamed.isEmpty())
+        return std::nullopt;
+    return files;
 }
+
+} // namespace
+
+QString displayName(const QByteArray &name)
+{
+    QString shown;
+    qsizetype i = 0;
+    while (i < name.size()) {
+        const auto lead = static_cast<uchar>(name[i]);
+        const qsizetype length = lead < 0x80             ? 1
+                                 : (lead & 0xE0) == 0xC0 ? 2
+                                 : (lead & 0xF0) == 0xE0 ? 3
+                                 : (lead & 0xF8) == 0xF0 ? 4
+                                                         : 0;
+        const QByteArray sequence = length > 0 ? name.mid(i, length) : QByteArray();
+        if (sequence.size() == length && length > 0 && isValidUtf8(sequence)) {
+            shown += QString::fromUtf8(sequence);
+            i += length;
+        } else {
+            shown += u"\\x"_s + QString::number(lead, 16).toUpper().rightJustified(2, u'0');
+            ++i;
+        }
+    }
+    return shown;
+}
+
+std::optional<OfferedFiles> droppedFiles(const QMimeData *data)
+{
+    if (!offersFiles(data))
+        return std::nullopt;
+    return filesFromUrls(data->urls());
+}
+
+std::optional<OfferedFiles> firstDroppedFile(const QMimeData *data)
+{
+    if (!offersFiles(data))
+        return std::nullopt;
+    OfferedFiles files;
+    for (const QUrl &url : data->urls()) {
+        addUrl(files, url);
+        if (!files.paths.isEmpty() || !files.unnamed.isEmpty())
+            return files;
+    }
+    return std::nullopt;
+}
+
+std::optional<OfferedFiles> copiedFiles(const QMimeData *data)
+{
+    if (!data)
+        return std::nullopt;
+    if (data->hasFormat(kUriList))
+        return filesFromUrls(data->urls());
+    if (!data->hasFormat(kGnomeCopiedFiles))
+        return std::nullopt;
+    // "copy" or "cut" on the first line, then one URL a line.
+    QList<QUrl> urls;
+    const QList<QByteArray> lines = data->data(kGnomeCopiedFiles).split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        if (!line.isEmpty())
+            urls.append(QUrl::fromEncoded(line));
+    }
+    return filesFromUrls(urls);
+}
+
+OfferedFiles filesFromArguments(const QList<QByteArray> &arguments, const QString &currentFolder)
+{
+    OfferedFiles files;
+    for (const QByteArray &argument : arguments) {
+        if (argument.isEmpty())
+            continue;
+        if (!isValidUtf8(argument)) {
+            files.unnamed.append(displayName(argument));
+            continue;
+        }
+        if (argument.startsWith("file:")) {
+            const QUrl url = QUrl::fromEncoded(argument);
+            if (url.isLocalFile()) {
+                addUrl(files, url);
+                continue;
+            }
+        }
+        QString path = QString::fromUtf8(argument);
+        if (QDir::isRelativePath(path)) {
+            // Made absolute as a shell names it: "." and ".." taken out, a final
+            // separator (a folder, say) kept.
+            const bool folder = path.endsWith(u'/');
+            path = QDir::cleanPath(currentFolder + u'/' + path) + (folder ? u"/"_s : QString());
+        }
+        files.paths.append(QDir::toNativeSeparators(path));
+    }
+    return files;
+}
+
+bool offersFiles(const QMimeData *data) { return data && data->hasFormat(kUriList); }
 
 void answerFileDrag(QDragMoveEvent *event)
 {

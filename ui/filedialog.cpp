@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/filedialog.h"
 
 #include <QDir>
@@ -10,6 +11,12 @@ namespace {
 FileDialog::Handler &handler()
 {
     static FileDialog::Handler h;
+    return h;
+}
+
+FileDialog::FilesHandler &filesHandler()
+{
+    static FileDialog::FilesHandler h;
     return h;
 }
 } // namespace
@@ -36,6 +43,34 @@ std::optional<QString> FileDialog::openExistingFile(QWidget *parent)
 }
 
 void FileDialog::setHandler(Handler h) { handler() = std::move(h); }
+
+QStringList FileDialog::openFiles(QWidget *parent, const QString &folder)
+{
+    const FilesRequest request{folder,
+                               {QStringLiteral("WAV files (*.wav *.WAV)"), QStringLiteral("All files (*)")}};
+    if (filesHandler())
+        return filesHandler()(parent, request);
+
+    // Guarded as above.
+    QPointer<QFileDialog> dialog = new QFileDialog(parent, QStringLiteral("Add Files"), request.folder);
+    dialog->setObjectName(QStringLiteral("dlgAddFiles"));
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(request.nameFilters);
+    const int result = dialog->exec();
+    if (!dialog)
+        return {};
+    QStringList chosen = dialog->selectedFiles();
+    delete dialog.data();
+    if (result != QDialog::Accepted)
+        return {};
+    for (QString &path : chosen)
+        path = QDir::toNativeSeparators(path);
+    chosen.removeAll(QString());
+    return chosen;
+}
+
+void FileDialog::setFilesHandler(FilesHandler h) { filesHandler() = std::move(h); }
 
 ScriptedFileDialogs::ScriptedFileDialogs()
 {

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -23,6 +25,20 @@ public:
     using Handler = std::function<std::optional<QString>(QWidget *parent)>;
     // While set, the handler answers instead of a dialog.
     static void setHandler(Handler handler);
+
+    // The dialog for adding files to the list: several existing files, WAV files
+    // shown first with a choice of all files, starting in folder (the platform's
+    // choice when empty). The chosen files' full paths in native form; none when
+    // the user cancelled.
+    struct FilesRequest {
+        QString folder;
+        QStringList nameFilters;
+    };
+    static QStringList openFiles(QWidget *parent, const QString &folder);
+
+    using FilesHandler = std::function<QStringList(QWidget *parent, const FilesRequest &request)>;
+    // While set, the handler answers instead of the dialog for adding files.
+    static void setFilesHandler(FilesHandler handler);
 };
 
 // Answers the dialogs of a scope from a queue: each call of openExistingFile

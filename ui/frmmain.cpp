@@ -1,6 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/frmmain.h"
 
+#include "settings/location.h"
 #include "ui/configuration.h"
+#include "ui/contrast.h"
+#include "ui/droppedfiles.h"
 #include "ui/help.h"
 #include "ui/layout.h"
 #include "ui/logo.h"
@@ -70,8 +74,8 @@ void setTextColour(QLabel *label, quint32 bgr)
 } // namespace
 
 frmMain::frmMain(ui::ConfigurationRef &configuration, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
       m_configuration(configuration),
       m_batch(*this, configuration, m_settings, [] { QCoreApplication::processEvents(); })
 {
@@ -161,11 +165,14 @@ void frmMain::createControls()
                             twipsRect(30, 1650, 3825, 255));
     lblWavelist->setFont(verdanaFont(9));
     lblWait = makeLabel(this, "lblWait", QStringLiteral("Busy"), twipsRect(9360, 5280, 735, 255));
-    shpWait = placed(new ui::StatusLamp(this), "shpWait", twipsRect(9120, 5280, 135, 135));
+    shpWait = placed(new ui::StatusLamp(colours::WaitLit, colours::WaitDim, this), "shpWait",
+                     twipsRect(9120, 5280, 135, 135));
     lblRecord = makeLabel(this, "lblRecord", QStringLiteral("Encoding"), twipsRect(9360, 5520, 855, 255));
     lblReady = makeLabel(this, "lblReady", QStringLiteral("Ready"), twipsRect(9360, 5040, 615, 255));
-    shpReady = placed(new ui::StatusLamp(this), "shpReady", twipsRect(9120, 5040, 135, 135));
-    shpRecord = placed(new ui::StatusLamp(this), "shpRecord", twipsRect(9120, 5520, 135, 135));
+    shpReady = placed(new ui::StatusLamp(colours::ReadyLit, colours::ReadyDim, this), "shpReady",
+                      twipsRect(9120, 5040, 135, 135));
+    shpRecord = placed(new ui::StatusLamp(colours::RecordLit, colours::RecordDim, this), "shpRecord",
+                       twipsRect(9120, 5520, 135, 135));
 
     Line2 = makeRule(this, "Line2", 5880, 10320);
     Line1 = makeRule(this, "Line1", 4800, 10320);
@@ -184,12 +191,61 @@ void frmMain::createControls()
     lblOut = makeLabel(this, "lblOut", QStringLiteral("Destination path: (optional)"),
                        twipsRect(90, 4230, 2835, 255));
     lblOut->setFont(verdanaFont(9));
+
+    describeForScreenReaders();
+    showReportColoursOnTheirFace();
+}
+
+void frmMain::describeForScreenReaders()
+{
+    // A caption names the control it stands over. The captions carry no '&', so
+    // a buddy gives them no access key.
+    lblWavelist->setBuddy(lstWavefiles);
+    lblOut->setBuddy(txtOutPath);
+    // A list takes no name from its caption; the caption tells how to fill it.
+    lstWavefiles->setAccessibleName(QStringLiteral("Files to encode"));
+    lstWavefiles->setAccessibleDescription(lblWavelist->text());
+    txtCustom->setAccessibleName(QStringLiteral("Custom encoder parameters"));
+    cmdSelectTrg->setAccessibleName(QStringLiteral("Choose the destination folder"));
+    picLogo->setAccessibleName(QStringLiteral("Purlwave logo"));
+    shpReady->setAccessibleName(QStringLiteral("Ready"));
+    shpWait->setAccessibleName(QStringLiteral("Busy"));
+    shpRecord->setAccessibleName(QStringLiteral("Encoding"));
+}
+
+void frmMain::showReportColoursOnTheirFace()
+{
+    // The report colours were made for a light window face. Where the palette's
+    // face is too dark for them (or, like Fusion's light grey, just short of a
+    // 4.5:1 contrast for the dark green), the two lines get a white face of
+    // their own; the colours themselves stay. The lamps see to their own ring.
+    const QColor face = palette().color(QPalette::Window);
+    const bool lightFace = ui::needsLightFace(face);
+    for (QLabel *line : {lblActivity, lblFile2}) {
+        QPalette linePalette = line->palette();
+        linePalette.setColor(QPalette::Window, lightFace ? QColor(Qt::white) : face);
+        line->setPalette(linePalette);
+        line->setAutoFillBackground(lightFace);
+    }
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        showReportColoursOnTheirFace();
+    QWidget::changeEvent(event);
+}
+
+void frmMain::addArgumentFiles(const QList<QByteArray> &arguments)
+{
+    lstWavefiles->addFiles(ui::filesFromArguments(arguments, QDir::currentPath()),
+                           ui::WaveList::Source::Arguments);
 }
 
 void frmMain::arrangeTabOrder()
 {
-    QWidget *const sequence[] = {txtOutPath, cmdEncode,    opt128,   optVar,    optCustom, txtCustom,
-                                 Opt256,     cmdCancel,    cmdSelectTrg, cmdAbout, cmdQuit, picLogo,
+    QWidget *const sequence[] = {txtOutPath, cmdEncode,    opt128,       optVar,         optCustom, txtCustom,
+                                 Opt256,     cmdCancel,    cmdSelectTrg, cmdAbout,       cmdQuit,   picLogo,
                                  cmdConfig,  lstWavefiles, cmdClearWav,  cmdClearCurrent};
     for (size_t i = 1; i < std::size(sequence); ++i)
         QWidget::setTabOrder(sequence[i - 1], sequence[i]);
@@ -205,6 +261,12 @@ void frmMain::connectHandlers()
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSelectTrg, &QPushButton::clicked, this, &frmMain::cmdSelectTrg_Click);
+    connect(lstWavefiles, &ui::WaveList::removeRequested, this, &frmMain::cmdClearCurrent_Click);
+    connect(lstWavefiles, &ui::WaveList::removeAllRequested, this, &frmMain::cmdClearWav_Click);
+    // The one place a run hears of rows taken out from under it, whichever
+    // command took them.
+    connect(lstWavefiles, &ui::WaveList::rowsRemovedByUser, this,
+            [this](int first, int count) { m_batch.rowsRemoved(first, count); });
     // Connected after the design texts are in place, so that only the load and
     // later changes are saved.
     connect(txtOutPath, &QLineEdit::textChanged, this, &frmMain::txtOutPath_Change);
@@ -264,32 +326,38 @@ void frmMain::cmdClearCurrent_Click()
                                     QStringLiteral("Error"));
         return;
     }
-    const int row = lstWavefiles->row(selected.first());
-    delete lstWavefiles->takeItem(row);
+    lstWavefiles->removeRow(lstWavefiles->row(selected.first()));
     selectRow(-1);
-    if (m_batch.isRunning())
-        m_batch.rowsRemoved(row, 1);
 }
 
-void frmMain::cmdClearWav_Click()
-{
-    const int rows = lstWavefiles->count();
-    lstWavefiles->removeAllRows();
-    if (rows > 0 && m_batch.isRunning())
-        m_batch.rowsRemoved(0, rows);
-}
+void frmMain::cmdClearWav_Click() { lstWavefiles->removeAllRows(); }
 
 void frmMain::cmdConfig_Click() { m_configuration.show(); }
 
 void frmMain::cmdAbout_Click()
 {
+    // The encoder path as the next run would take it, without loading the
+    // configuration window to read it.
+    QString encoder;
+    if (ui::Configuration *configuration = m_configuration.window()) {
+        encoder = configuration->lamePath();
+    } else {
+        Cinifile stored;
+        stored.setInifile(settings::settingsFilePath());
+        encoder = stored.GetWholeValue(QStringLiteral("PATHS"), QStringLiteral("LAME"));
+    }
     ui::MessageBox::information(
         this,
         QStringLiteral("Purlwave turns your WAV files into MP3 files.\n\n"
                        "News, updates and help are waiting for you on our web site:\n"
                        "https://purlwave.example.org\n\n"
                        "Questions, ideas and bug reports are welcome at:\n"
-                       "support@purlwave.example.org"),
+                       "support@purlwave.example.org\n\n"
+                       "Version %1\n"
+                       "Licence: GPL-3.0-or-later\n"
+                       "Encoding is done by the LAME encoder: %2")
+            .arg(QStringLiteral(PURLWAVE_VERSION),
+                 encoder.isEmpty() ? QStringLiteral("(no encoder path is set)") : encoder),
         QStringLiteral("About Purlwave - by the Purlwave developers"));
 }
 
@@ -420,6 +488,8 @@ void frmMain::setLampColour(Lamp lamp, quint32 colour)
     }
 }
 
+// A label tells a screen reader of each new text itself, as long as it has no
+// accessible name of its own: the report lines must not be given one.
 void frmMain::setActivityText(const QString &text) { lblActivity->setText(text); }
 
 void frmMain::setActivityColour(quint32 colour) { setTextColour(lblActivity, colour); }

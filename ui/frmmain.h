@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "batch/batchrun.h"
@@ -60,6 +61,10 @@ public:
     // writes a new settings file with the defaults) and shows the window.
     void Form_Load();
 
+    // Files given to the program: each argument (raw bytes) a path or a file://
+    // URL, added to the list as a drop of those files would add them.
+    void addArgumentFiles(const QList<QByteArray> &arguments);
+
 public slots:
     void cmdEncode_Click();
     void cmdCancel_Click();
@@ -87,12 +92,15 @@ protected:
     // Enter acts on the window's default button, cmdEncode, unless a push button
     // has the focus: that one is clicked instead.
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void createControls();
     void arrangeTabOrder();
     void connectHandlers();
     void placeCentred();
+    void describeForScreenReaders();
+    void showReportColoursOnTheirFace();
 
     ui::ConfigurationRef &m_configuration;
     Cinifile m_settings;

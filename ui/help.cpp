@@ -39,17 +39,17 @@ bool openHelpFile(QWidget *parent, const QString &file)
     // The desktop's opener reports success once it has started, even when it then
     // finds nothing to show the file with, so the desktop is asked first. When it
     // cannot be asked, the opener's answer is all there is.
-    const platform::DesktopApplication application =
-        applicationQuery() ? applicationQuery()(file) : platform::desktopApplicationFor(file);
+    const platform::DesktopApplication application = applicationQuery()
+                                                         ? applicationQuery()(file)
+                                                         : platform::desktopApplicationFor(file);
     const bool opened = application != platform::DesktopApplication::None
                         && (handler() ? handler()(url) : QDesktopServices::openUrl(url));
     if (!opened) {
-        MessageBox::information(
-            parent,
-            QStringLiteral("The help file %1 could not be opened: no program on this "
-                           "computer opens it. A viewer for compiled HTML help files "
-                           "shows it.")
-                .arg(shown));
+        MessageBox::information(parent,
+                                QStringLiteral("The help file %1 could not be opened: no program on this "
+                                               "computer opens it. A viewer for compiled HTML help files "
+                                               "shows it.")
+                                    .arg(shown));
     }
     return opened;
 }

@@ -25,8 +25,9 @@ QFont systemFont(qreal points, bool bold)
 
 QFont verdanaFont(qreal points, bool bold)
 {
-    return fontOf({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")},
-                  points, bold);
+    return fontOf(
+        {QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}, points,
+        bold);
 }
 
 } // namespace ui

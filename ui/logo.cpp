@@ -14,9 +14,9 @@ namespace ui {
 
 namespace {
 
-const QColor Deep(22, 34, 74);
-const QColor Sea(29, 95, 134);
-const QColor Foam(143, 230, 255);
+const QColor kDeep(22, 34, 74);
+const QColor kSea(29, 95, 134);
+const QColor kFoam(143, 230, 255);
 
 QFont logoFont(qreal pixelSize, bool bold)
 {
@@ -79,16 +79,16 @@ void paintLogo(QPainter &painter, const QRectF &area)
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setClipRect(area);
     painter.translate(area.topLeft());
-    painter.scale(area.width() / LogoPictureSize.width(), area.height() / LogoPictureSize.height());
-    const QRectF logo(QPointF(0, 0), QSizeF(LogoPictureSize));
+    painter.scale(area.width() / kLogoPictureSize.width(), area.height() / kLogoPictureSize.height());
+    const QRectF logo(QPointF(0, 0), QSizeF(kLogoPictureSize));
 
     QLinearGradient sky(logo.topLeft(), logo.topRight());
-    sky.setColorAt(0.0, Deep);
-    sky.setColorAt(1.0, Sea);
+    sky.setColorAt(0.0, kDeep);
+    sky.setColorAt(1.0, kSea);
     painter.fillRect(logo, sky);
 
     // A faint echo behind the wave gives it some depth.
-    QColor echo = Foam;
+    QColor echo = kFoam;
     echo.setAlpha(80);
     painter.setPen(QPen(echo, 1.5, Qt::SolidLine, Qt::RoundCap));
     painter.save();
@@ -97,7 +97,7 @@ void paintLogo(QPainter &painter, const QRectF &area)
     painter.restore();
 
     QLinearGradient foam(QPointF(8, 0), QPointF(100, 0));
-    foam.setColorAt(0.0, Foam);
+    foam.setColorAt(0.0, kFoam);
     foam.setColorAt(1.0, Qt::white);
     painter.setPen(QPen(QBrush(foam), 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPath(wavePath(8.0, 92.0));
@@ -133,7 +133,7 @@ void paintLogo(QPainter &painter, const QRectF &area)
     painter.setFont(nameFont);
     painter.setPen(Qt::white);
     painter.drawText(QPointF(nameBox.left(), baseline), purl);
-    painter.setPen(Foam);
+    painter.setPen(kFoam);
     painter.drawText(QPointF(nameBox.left() + nameMetrics.horizontalAdvance(purl), baseline), wave);
 
     QFont tagFont = logoFont(10.0, false);
@@ -156,8 +156,8 @@ QIcon applicationIcon()
         painter.scale(side / 64.0, side / 64.0);
 
         QLinearGradient sky(QPointF(0, 0), QPointF(64, 64));
-        sky.setColorAt(0.0, Deep);
-        sky.setColorAt(1.0, Sea);
+        sky.setColorAt(0.0, kDeep);
+        sky.setColorAt(1.0, kSea);
         painter.setPen(Qt::NoPen);
         painter.setBrush(sky);
         painter.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
@@ -165,7 +165,7 @@ QIcon applicationIcon()
         QPainterPath wave(QPointF(8, 44));
         for (qreal x = 9; x <= 40; x += 1)
             wave.lineTo(x, 44 + 7 * std::sin(2 * std::numbers::pi * (x - 8) / 22));
-        painter.setPen(QPen(Foam, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(kFoam, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(wave);
 
@@ -185,7 +185,7 @@ Logo::Logo(QWidget *parent) : QFrame(parent)
 QSize Logo::sizeHint() const
 {
     const int border = 2 * frameWidth();
-    return LogoPictureSize + QSize(border, border);
+    return kLogoPictureSize + QSize(border, border);
 }
 
 void Logo::paintEvent(QPaintEvent *event)

@@ -10,7 +10,7 @@ class QRectF;
 namespace ui {
 
 // The logo picture's size in pixels.
-inline constexpr QSize LogoPictureSize{326, 74};
+inline constexpr QSize kLogoPictureSize{326, 74};
 
 // Paints the logo (a wave that turns into a stream of notes, and the name) so that
 // it fills area. It is drawn in vector form, so it stays sharp at any density.

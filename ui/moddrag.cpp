@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/moddrag.h"
 
+#include "ui/accessibleroles.h"
 #include "ui/configurationref.h"
 #include "ui/frmmain.h"
 
@@ -7,8 +9,10 @@
 
 namespace ui {
 
-void Main()
+void Main(const QList<QByteArray> &arguments)
 {
+    installAccessibleRoles();
+
     // The window goes when it is closed (Quit, the close box). The program ends
     // when its last visible window has closed; a hidden configuration window does
     // not keep it alive and closes as the event loop ends.
@@ -22,6 +26,16 @@ void Main()
     // show here then finds it visible.
     window->Form_Load();
     window->show();
+    window->addArgumentFiles(arguments);
+}
+
+QList<QByteArray> programArguments(int argc, char *argv[])
+{
+    // Qt's own options (-style, say) were taken out of argv by the application.
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    return arguments;
 }
 
 } // namespace ui

@@ -7,7 +7,7 @@
 namespace ui {
 
 namespace {
-constexpr int WrappedFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+constexpr int kWrappedFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
 }
 
 OptionButton::OptionButton(const QString &text, QWidget *parent) : QRadioButton(text, parent) {}
@@ -42,12 +42,12 @@ void OptionButton::paintEvent(QPaintEvent *event)
     indicatorOnly.state &= ~QStyle::State_HasFocus;
     painter.drawControl(QStyle::CE_RadioButton, indicatorOnly);
 
-    painter.drawItemText(area, WrappedFlags, option.palette, isEnabled(), text(), QPalette::WindowText);
+    painter.drawItemText(area, kWrappedFlags, option.palette, isEnabled(), text(), QPalette::WindowText);
 
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
-        focus.rect = painter.fontMetrics().boundingRect(area, WrappedFlags, text()).adjusted(-1, 0, 1, 0);
+        focus.rect = painter.fontMetrics().boundingRect(area, kWrappedFlags, text()).adjusted(-1, 0, 1, 0);
         painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
     }
 }

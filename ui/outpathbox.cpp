@@ -1,9 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/outpathbox.h"
 
 #include "ui/droppedfiles.h"
+#include "ui/messagebox.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QPointer>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace ui {
 
@@ -11,10 +17,20 @@ OutPathBox::OutPathBox(QWidget *parent) : QLineEdit(parent) { setAcceptDrops(tru
 
 Qt::DropAction OutPathBox::txtOutPath_OLEDragDrop(const QMimeData *data)
 {
-    const std::optional<QStringList> paths = droppedFiles(data);
-    if (!paths)
+    const std::optional<OfferedFiles> first = firstDroppedFile(data);
+    if (!first)
         return Qt::IgnoreAction;
-    setText(paths->first());
+    if (!first->unnamed.isEmpty()) {
+        const QString text =
+            u"The dropped folder was not taken: its name is not valid UTF-8 text, so the encoder "
+            u"could not be handed it unchanged.\n\n%1\n\nRename it to a UTF-8 name and drop it "
+            u"again, or choose another folder."_s.arg(first->unnamed.first());
+        // After the drop, as the list's boxes are.
+        QPointer<QWidget> owner = window();
+        QTimer::singleShot(0, this, [owner, text] { MessageBox::information(owner, text); });
+        return Qt::IgnoreAction;
+    }
+    setText(first->paths.first());
     return Qt::CopyAction;
 }
 

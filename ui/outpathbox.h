@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QLineEdit>
@@ -16,7 +17,9 @@ public:
 
     // Replaces the text with the first dropped path, unchanged (a file's path is
     // taken as readily as a folder's), and gives the copy effect. Data without a
-    // file list leaves the text alone and gives no effect.
+    // file list leaves the text alone and gives no effect. So does a first path
+    // whose name is not valid UTF-8, which the encoder could not be handed: a
+    // box, once the drop is over, says so.
     Qt::DropAction txtOutPath_OLEDragDrop(const QMimeData *data);
 
 protected:

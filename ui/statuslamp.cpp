@@ -1,8 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/statuslamp.h"
+
+#include "ui/contrast.h"
 
 #include <QPainter>
 
 namespace ui {
+
+namespace {
+const QColor kRing(64, 64, 64);
+} // namespace
 
 QColor colourFromBgr(quint32 bgr)
 {
@@ -10,7 +17,8 @@ QColor colourFromBgr(quint32 bgr)
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
-StatusLamp::StatusLamp(QWidget *parent) : QWidget(parent)
+StatusLamp::StatusLamp(quint32 litBgr, quint32 dimBgr, QWidget *parent)
+    : QWidget(parent), m_lit(litBgr), m_dim(dimBgr)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -21,6 +29,10 @@ void StatusLamp::setFillColour(quint32 bgr)
     if (bgr == m_fill)
         return;
     m_fill = bgr;
+    // Qt tells a screen reader of the changed description.
+    setAccessibleDescription(bgr == m_lit   ? QStringLiteral("lit")
+                             : bgr == m_dim ? QStringLiteral("dim")
+                                            : colourFromBgr(bgr).name());
     update();
 }
 
@@ -32,7 +44,13 @@ void StatusLamp::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     // The ring sits half a pixel inside the widget so that it is not cut off.
     const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(QColor(64, 64, 64), 1.0));
+    // The ring keeps the lamp seen on any face: the usual dark grey, or white or
+    // black where the face is too near it (a contrast of 3:1, as for any shape).
+    const QColor face = palette().color(QPalette::Window);
+    const QColor ring = contrastRatio(kRing, face) >= 3.0 ? kRing
+                        : isDarkFace(face)                ? QColor(Qt::white)
+                                                          : QColor(Qt::black);
+    painter.setPen(QPen(ring, 1.0));
     painter.setBrush(colourFromBgr(m_fill));
     painter.drawEllipse(circle);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QColor>
@@ -10,11 +11,15 @@ namespace ui {
 QColor colourFromBgr(quint32 bgr);
 
 // One of the window's status lamps: an opaque filled circle whose fill colour is
-// its state, with a thin dark ring around it. It takes neither focus nor clicks.
+// its state, with a thin ring around it: dark grey on a light window face, white
+// on a dark one (where the dim colours would sink into the face), black on a
+// middling one. It takes neither
+// focus nor clicks. A screen reader hears its name and, as its description,
+// whether it is lit or dim.
 class StatusLamp : public QWidget {
     Q_OBJECT
 public:
-    explicit StatusLamp(QWidget *parent = nullptr);
+    StatusLamp(quint32 litBgr, quint32 dimBgr, QWidget *parent = nullptr);
 
     void setFillColour(quint32 bgr);
     quint32 fillColour() const { return m_fill; }
@@ -25,6 +30,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    quint32 m_lit;
+    quint32 m_dim;
     quint32 m_fill = 0;
 };
 

@@ -1,58 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/wavelist.h"
 
 #include "ui/droppedfiles.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace ui {
 
-WaveList::WaveList(QWidget *parent) : QListWidget(parent) { setAcceptDrops(true); }
+namespace {
 
-int WaveList::appendRows(const QStringList &paths)
+// How a message names the files of a source.
+QString adjective(WaveList::Source source)
 {
-    const qsizetype room = std::max(0, MaxRows - count());
-    if (room == 0 || paths.isEmpty())
-        return 0;
-    const QStringList taken = paths.size() > room ? paths.first(room) : paths;
-    // One insertion and one repaint, however many rows there are.
-    setUpdatesEnabled(false);
-    addItems(taken);
-    setUpdatesEnabled(true);
-    return static_cast<int>(taken.size());
+    switch (source) {
+    case WaveList::Source::Drop:
+        return u"dropped"_s;
+    case WaveList::Source::Paste:
+        return u"pasted"_s;
+    case WaveList::Source::Dialog:
+        return u"chosen"_s;
+    case WaveList::Source::Arguments:
+        return u"given"_s;
+    }
+    return {};
 }
 
-void WaveList::removeAllRows()
+QString leftOutForNames(const QStringList &names, const QString &adjective)
 {
-    if (count() == 0)
+    constexpr qsizetype kNamesShown = 10;
+    const bool one = names.size() == 1;
+    QString text = u"%1 of the %2 files %3 not added: %4 not valid UTF-8 text, so the encoder could not be "
+                   u"handed %5 unchanged."_s.arg(names.size())
+                       .arg(adjective, one ? u"was"_s : u"were"_s,
+                            one ? u"its name is"_s : u"their names are"_s, one ? u"it"_s : u"them"_s);
+    text += u"\n\n"_s + names.first(std::min(names.size(), kNamesShown)).join(u'\n');
+    if (names.size() > kNamesShown)
+        text += u"\n(and %1 more)"_s.arg(names.size() - kNamesShown);
+    text += one ? u"\n\nRename the file to a UTF-8 name and add it again."_s
+                : u"\n\nRename the files to UTF-8 names and add them again."_s;
+    return text;
+}
+
+} // namespace
+
+WaveList::WaveList(QWidget *parent) : QListWidget(parent)
+{
+    setAcceptDrops(true);
+    // Every row is one line of text: laid out once, not row by row.
+    setUniformItemSizes(true);
+}
+
+void WaveList::addFiles(const OfferedFiles &files, Source source)
+{
+    const qsizetype room = std::max(0, kMaxRows - count());
+    const QStringList taken = files.paths.size() > room ? files.paths.first(room) : files.paths;
+    if (!taken.isEmpty()) {
+        // One insertion and one repaint, however many rows there are.
+        setUpdatesEnabled(false);
+        addItems(taken);
+        setUpdatesEnabled(true);
+        m_lastAdded = taken.last();
+    }
+
+    QStringList told;
+    if (!files.unnamed.isEmpty())
+        told << leftOutForNames(files.unnamed, adjective(source));
+    if (const qsizetype left = files.paths.size() - taken.size(); left > 0)
+        told << u"The list holds at most %1 files. %2 of the %3 files %4 not added."_s.arg(kMaxRows)
+                    .arg(left)
+                    .arg(adjective(source), left == 1 ? u"was"_s : u"were"_s);
+    if (told.isEmpty())
         return;
-    setUpdatesEnabled(false);
-    clear();
-    setUpdatesEnabled(true);
+    // Not from inside the caller: a drag source waits for the drop to end, and a
+    // modal box would hold it until the user answers.
+    QPointer<QWidget> owner = window();
+    QTimer::singleShot(0, this,
+                       [owner, text = told.join(u"\n\n"_s)] { MessageBox::information(owner, text); });
 }
 
 bool WaveList::lstWavefiles_OLEDragDrop(const QMimeData *data)
 {
-    const std::optional<QStringList> paths = droppedFiles(data);
-    if (!paths)
+    const std::optional<OfferedFiles> files = droppedFiles(data);
+    if (!files)
         return false;
-    const qsizetype left = paths->size() - appendRows(*paths);
-    if (left > 0) {
-        // Not from inside the drop: the drag source waits for the drop to end,
-        // and a modal box would hold it until the user answers.
-        const QString text = QStringLiteral("The list holds at most %1 files. %2 of the dropped files %3 not added.")
-                                 .arg(MaxRows)
-                                 .arg(left)
-                                 .arg(left == 1 ? QStringLiteral("was") : QStringLiteral("were"));
-        QPointer<QWidget> owner = window();
-        QTimer::singleShot(0, this, [owner, text] { MessageBox::information(owner, text); });
-    }
+    addFiles(*files, Source::Drop);
     return true;
+}
+
+void WaveList::addFilesFromDialog()
+{
+    const QString folder = m_lastAdded.isEmpty()
+                               ? QString()
+                               : QFileInfo(QDir::fromNativeSeparators(m_lastAdded)).absolutePath();
+    OfferedFiles files;
+    for (const QString &chosen : FileDialog::openFiles(this, folder)) {
+        // The dialog lists a name that is not UTF-8 with replacement characters,
+        // and gives back a path that names no file.
+        if (chosen.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(chosen))
+            files.unnamed << chosen;
+        else
+            files.paths << chosen;
+    }
+    addFiles(files, Source::Dialog);
+}
+
+void WaveList::pasteFiles()
+{
+    if (const std::optional<OfferedFiles> files = copiedFiles(QApplication::clipboard()->mimeData()))
+        addFiles(*files, Source::Paste);
+}
+
+void WaveList::removeRow(int row)
+{
+    if (row < 0 || row >= count())
+        return;
+    delete takeItem(row);
+    emit rowsRemovedByUser(row, 1);
+}
+
+void WaveList::removeAllRows()
+{
+    const int rows = count();
+    if (rows == 0)
+        return;
+    setUpdatesEnabled(false);
+    clear();
+    setUpdatesEnabled(true);
+    emit rowsRemovedByUser(0, rows);
 }
 
 void WaveList::dragEnterEvent(QDragEnterEvent *event) { answerFileDrag(event); }
@@ -67,6 +157,55 @@ void WaveList::dropEvent(QDropEvent *event)
     } else {
         event->ignore();
     }
+}
+
+void WaveList::contextMenuEvent(QContextMenuEvent *event)
+{
+    showContextMenu(event->globalPos());
+    event->accept();
+}
+
+void WaveList::showContextMenu(const QPoint &globalPos)
+{
+    // Made at its first use: a window of its own, which a start need not pay for.
+    if (!m_menu) {
+        m_menu = new QMenu(this);
+        m_menu->setObjectName(u"lstWavefilesMenu"_s);
+        QAction *add = m_menu->addAction(u"Add Files..."_s, this, &WaveList::addFilesFromDialog);
+        add->setObjectName(u"actAddFiles"_s);
+        QAction *paste = m_menu->addAction(u"Paste"_s, this, &WaveList::pasteFiles);
+        paste->setObjectName(u"actPaste"_s);
+        paste->setShortcut(QKeySequence::Paste); // shown only: the list answers the key itself
+        QAction *remove = m_menu->addAction(u"Remove"_s, this, &WaveList::removeRequested);
+        remove->setObjectName(u"actRemove"_s);
+        remove->setShortcut(Qt::Key_Delete);
+        QAction *removeAll = m_menu->addAction(u"Remove All"_s, this, &WaveList::removeAllRequested);
+        removeAll->setObjectName(u"actRemoveAll"_s);
+        for (QAction *action : m_menu->actions())
+            action->setShortcutVisibleInContextMenu(true);
+    }
+    m_menu->popup(globalPos);
+}
+
+void WaveList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste)) {
+        pasteFiles();
+        return;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Delete && modifiers == Qt::NoModifier) {
+        emit removeRequested();
+        return;
+    }
+    // The menu from the keyboard opens at the current row, or at the list's top.
+    if ((event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+        || (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        const QRect row = visualItemRect(currentItem());
+        showContextMenu(viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0)));
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 } // namespace ui

@@ -1,39 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QListWidget>
 
+class QMenu;
 class QMimeData;
 
 namespace ui {
 
+struct OfferedFiles;
+
 // The main window's file list: the work queue of the batch run. Files dropped on
 // it from a file manager become rows, appended in the drag's order; nothing
 // checks them here. The batch numbers rows with a signed 16-bit index, so the
-// list never holds more than MaxRows.
+// list never holds more than kMaxRows.
+//
+// Besides the drop, files come in through the list's context menu (right click,
+// the Menu key, Shift+F10): "Add Files..." (the file dialog) and "Paste" (also
+// Ctrl+V: files a file manager copied), and from the program's arguments. All of
+// them go through addFiles, so that each keeps the drop's rules. Rows leave only
+// through removeRow and removeAllRows, which tell rowsRemovedByUser: the run
+// under way has to know.
 class WaveList : public QListWidget {
     Q_OBJECT
 public:
-    static constexpr int MaxRows = 32767;
+    static constexpr int kMaxRows = 32767;
+
+    // Where files came from, as the message about files left out names them.
+    enum class Source { Drop, Paste, Dialog, Arguments };
 
     explicit WaveList(QWidget *parent = nullptr);
 
     // Appends every dropped local file as a row and leaves the selection alone.
-    // Data without a file list adds nothing, says nothing and gives false. Rows
-    // past MaxRows are left out, and a box, shown once the drop is over, says how
-    // many.
+    // Data without a file list adds nothing, says nothing and gives false.
     bool lstWavefiles_OLEDragDrop(const QMimeData *data);
 
-    // Removes every row in one go.
+    // Appends the files as rows in one go and leaves the selection alone. Files
+    // past kMaxRows, and files whose names are not valid UTF-8, are left out; one
+    // box, shown once the caller is over (a drag source waits for its drop to
+    // end), says how many and why.
+    void addFiles(const OfferedFiles &files, Source source);
+
+    // "Add Files...": the file dialog for several files, starting in the folder
+    // of the file last added.
+    void addFilesFromDialog();
+    // "Paste": the files on the clipboard; anything else adds nothing.
+    void pasteFiles();
+
+    // Remove one row, or every row in one go.
+    void removeRow(int row);
     void removeAllRows();
+
+    // The menu on the list, once it has been asked for; nullptr before.
+    QMenu *contextMenu() const { return m_menu; }
+
+signals:
+    // Rows first to first + count - 1, numbered as before, have been removed.
+    void rowsRemovedByUser(int first, int count);
+    // "Remove" and the Delete key, "Remove All": the window's own commands.
+    void removeRequested();
+    void removeAllRequested();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    // Appends rows in one go, as many as fit under MaxRows; returns how many did.
-    int appendRows(const QStringList &paths);
+    void showContextMenu(const QPoint &globalPos);
+
+    QMenu *m_menu = nullptr;
+    QString m_lastAdded; // the path of the file last added, for the dialog's start
 };
 
 } // namespace ui

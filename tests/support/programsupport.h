@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The program's real start for widget tests, and drags sent as the platform sends them: to the
-// window's QWindow, which finds the widget under the point. Header-only: the support library links no widgets.
+// window's QWindow, which finds the widget under the point. Header-only: the support library links no
+// widgets.
 
 #include "platform/profile.h"
 #include "settings/location.h"
@@ -19,16 +21,20 @@
 #include <QTest>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 
 namespace testsupport {
 
-// Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or nullptr.
-inline frmMain *startProgram(const QString &encoder)
+// Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or
+// nullptr.
+inline frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
 {
     if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
         return nullptr;
-    ui::Main();
+    ui::Main(arguments);
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (auto *window = qobject_cast<frmMain *>(widget))
             return QTest::qWaitForWindowExposed(window) ? window : nullptr;
@@ -38,12 +44,17 @@ inline frmMain *startProgram(const QString &encoder)
 // Ends what a test left of the program; true when no window of it is left.
 inline bool endProgram()
 {
+    // Guarded: a window takes its own top-level children (the list's menu) with it.
+    QList<QPointer<QWidget>> windows;
     for (QWidget *widget : QApplication::topLevelWidgets())
-        delete qobject_cast<frmMain *>(widget);
+        windows << widget;
+    for (const QPointer<QWidget> &widget : std::as_const(windows))
+        delete qobject_cast<frmMain *>(widget.data());
     ui::ConfigurationRef::program().unloadAndRelease();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
-        return w->isVisible() || qobject_cast<const frmMain *>(w) || qobject_cast<const ui::Configuration *>(w);
+        return w->isVisible() || qobject_cast<const frmMain *>(w)
+               || qobject_cast<const ui::Configuration *>(w);
     });
 }
 
@@ -52,26 +63,36 @@ class ProgramFixture {
 protected:
     std::unique_ptr<QTemporaryDir> m_dir;
     QPointer<frmMain> m_window;
+    QList<QByteArray> m_rawFiles; // made by rawFileUrl
 
-    bool start(const QString &encoder)
+    bool start(const QString &encoder, const QList<QByteArray> &arguments = {})
     {
         m_dir = std::make_unique<QTemporaryDir>();
         settings::setProgramFolderForTesting(m_dir->path());
-        return (m_window = m_dir->isValid() ? startProgram(encoder) : nullptr);
+        return (m_window = m_dir->isValid() ? startProgram(encoder, arguments) : nullptr);
     }
     bool end()
     {
+        // The temporary folder cannot remove names that are not UTF-8 itself.
+        for (const QByteArray &raw : std::as_const(m_rawFiles))
+            ::unlink(raw.constData());
+        m_rawFiles.clear();
         const bool ended = endProgram();
         settings::setProgramFolderForTesting(QString()); // the folder itself goes at the next start
         return ended;
     }
     QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
-    template <class W = QWidget> W *control(const QString &name) const { return m_window->findChild<W *>(name); }
+    template <class W = QWidget>
+    W *control(const QString &name) const
+    {
+        return m_window->findChild<W *>(name);
+    }
     void click(const QString &name) const { control<QPushButton>(name)->click(); }
     QStringList rows() const
     {
         QStringList rows;
-        for (const QListWidgetItem *item : control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
+        for (const QListWidgetItem *item :
+             control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
             rows << item->text();
         return rows;
     }
@@ -105,7 +126,22 @@ protected:
         return {move.isAccepted() ? move.dropAction() : Qt::IgnoreAction,
                 dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction};
     }
-    static QPoint centreOf(const QWidget *widget) { return widget->mapTo(widget->window(), widget->rect().center()); }
+    // Makes a real empty file whose name is the raw bytes given (not necessarily UTF-8) in the program
+    // folder, and gives its URL as a file manager offers it: the bytes percent-encoded. Empty when the file
+    // could not be made.
+    QString rawFileUrl(const QByteArray &name)
+    {
+        const QByteArray raw = QFile::encodeName(m_dir->path()) + '/' + name;
+        m_rawFiles << raw;
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        if (fd < 0 || ::close(fd) != 0 || ::access(raw.constData(), F_OK) != 0)
+            return {};
+        return QString::fromLatin1("file://" + raw.toPercentEncoding("/"));
+    }
+    static QPoint centreOf(const QWidget *widget)
+    {
+        return widget->mapTo(widget->window(), widget->rect().center());
+    }
 };
 
 } // namespace testsupport

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Answers the list's "Add Files..." dialog for a test. Header-only: the support library links no widgets.
+
+#include "ui/filedialog.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace testsupport {
+
+// For the lifetime of a scope, each dialog takes the next answer (the chosen files); with the queue empty it
+// is cancelled. Records what each one asked for.
+class ScriptedAddFiles {
+public:
+    ScriptedAddFiles()
+    {
+        ui::FileDialog::setFilesHandler([this](QWidget *, const ui::FileDialog::FilesRequest &request) {
+            asked << request;
+            return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst();
+        });
+    }
+    ~ScriptedAddFiles() { ui::FileDialog::setFilesHandler({}); }
+    ScriptedAddFiles(const ScriptedAddFiles &) = delete;
+    ScriptedAddFiles &operator=(const ScriptedAddFiles &) = delete;
+
+    void choose(const QStringList &files) { m_answers << files; }
+
+    QList<ui::FileDialog::FilesRequest> asked;
+
+private:
+    QList<QStringList> m_answers;
+};
+
+} // namespace testsupport

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a screen reader meets, read through Qt's own accessibility interfaces on the program's real windows:
+// spoken names, the lamps' states, the report lines, and the configuration window's keys. The offscreen
+// platform has no active accessibility, and Qt hands no change events on without one: the announcements are
+// checked against a real screen reader bus instead (scripts/atspi-dump.sh).
+#include "programsupport.h"
+#include "testsupport.h"
+#include "ui/filedialog.h"
+#include "ui/messagebox.h"
+#include "ui/statuslamp.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+using namespace testsupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QAccessibleInterface *accessible(QObject *object) { return QAccessible::queryAccessibleInterface(object); }
+
+} // namespace
+
+class TestAccessibility : public QObject, ProgramFixture {
+    Q_OBJECT
+
+    ui::Configuration *configuration() const { return ui::ConfigurationRef::program().window(); }
+
+private slots:
+    void init() { QVERIFY(start(standinEncoder())); }
+    void cleanup() { QVERIFY(end()); }
+
+    // Every control that takes the focus, in both windows, has a name to speak; captions name what they stand
+    // over, and the others have names of their own.
+    void everyControlHasASpokenName_data()
+    {
+        QTest::addColumn<bool>("inConfiguration");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QAccessible::Role>("role");
+
+        const auto main = [](const char *control, const QString &name, QAccessible::Role role) {
+            QTest::addRow("main window: %s", control)
+                << false << QString::fromLatin1(control) << name << role;
+        };
+        main("lstWavefiles", u"Files to encode"_s, QAccessible::List);
+        main("txtOutPath", u"Destination path: (optional)"_s, QAccessible::EditableText);
+        main("txtCustom", u"Custom encoder parameters"_s, QAccessible::EditableText);
+        main("cmdSelectTrg", u"Choose the destination folder"_s, QAccessible::Button);
+        main("picLogo", u"Purlwave logo"_s, QAccessible::Border);
+        main("shpReady", u"Ready"_s, QAccessible::Client);
+        main("shpWait", u"Busy"_s, QAccessible::Client);
+        main("shpRecord", u"Encoding"_s, QAccessible::Client);
+        QTest::addRow("configuration: txtLamePath")
+            << true << u"txtLamePath"_s << u"Path to Lame.exe:"_s << QAccessible::EditableText;
+        QTest::addRow("configuration: cmdSelectlme")
+            << true << u"cmdSelectlme"_s << u"Choose the encoder program"_s << QAccessible::Button;
+        QTest::addRow("main window itself")
+            << false << QString() << u"Purlwave v1.3 - Press F1 for help"_s << QAccessible::Window;
+        QTest::addRow("configuration window itself")
+            << true << QString() << u"Configuration"_s << QAccessible::Window;
+    }
+
+    void everyControlHasASpokenName()
+    {
+        QFETCH(bool, inConfiguration);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QAccessible::Role, role);
+        if (inConfiguration)
+            ui::ConfigurationRef::program().show();
+        QWidget *window = inConfiguration ? static_cast<QWidget *>(configuration()) : m_window.data();
+
+        QAccessibleInterface *face = accessible(control.isEmpty() ? window
+                                                                  : window->findChild<QWidget *>(control));
+        QVERIFY(face);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        QCOMPARE(face->role(), role);
+        for (const QWidget *each : window->findChildren<QWidget *>())
+            if (each->focusPolicy() & Qt::TabFocus)
+                QVERIFY2(!accessible(const_cast<QWidget *>(each))->text(QAccessible::Name).isEmpty(),
+                         qPrintable(each->objectName()));
+    }
+
+    // The lamps say lit or dim, following each change of colour.
+    void lampsTellTheirState_data()
+    {
+        QTest::addColumn<Lamp>("lamp");
+        QTest::addColumn<quint32>("colour");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("Ready lit at the start") << Lamp::shpReady << colours::ReadyLit << u"lit"_s;
+        QTest::newRow("Ready dimmed") << Lamp::shpReady << colours::ReadyDim << u"dim"_s;
+        QTest::newRow("Busy lit") << Lamp::shpWait << colours::WaitLit << u"lit"_s;
+        QTest::newRow("Busy dim at the start") << Lamp::shpWait << colours::WaitDim << u"dim"_s;
+        QTest::newRow("Encoding lit") << Lamp::shpRecord << colours::RecordLit << u"lit"_s;
+        QTest::newRow("Encoding in another colour names it")
+            << Lamp::shpRecord << quint32(0xFF0000) << u"#0000ff"_s;
+    }
+
+    void lampsTellTheirState()
+    {
+        QFETCH(Lamp, lamp);
+        QFETCH(quint32, colour);
+        QFETCH(QString, state);
+        const QString name = lamp == Lamp::shpReady  ? u"shpReady"_s
+                             : lamp == Lamp::shpWait ? u"shpWait"_s
+                                                     : u"shpRecord"_s;
+        m_window->setLampColour(lamp, colour);
+        QCOMPARE(accessible(control(name))->text(QAccessible::Description), state);
+    }
+
+    // The report lines speak what they show, after a whole run as at the start.
+    void reportLinesSpeakWhatTheyShow()
+    {
+        QCOMPARE(accessible(control("lblActivity"))->text(QAccessible::Name), u"Ready"_s);
+        QCOMPARE(accessible(control("lblFile2"))->text(QAccessible::Name), u"Stopped"_s);
+        drop(centreOf(control("lstWavefiles")), {"a.wav"});
+        control<QRadioButton>("optCustom")->setChecked(true);
+        control<QLineEdit>("txtCustom")->setText(u"--bytes 1500"_s);
+
+        click("cmdEncode");
+
+        QCOMPARE(accessible(control("lblActivity"))->text(QAccessible::Name), u"Done!"_s);
+        QCOMPARE(accessible(control("lblFile2"))->text(QAccessible::Name), u"Done!"_s);
+    }
+
+    // In the configuration window Escape is "Exit", and Enter presses the focused button; Enter in the path
+    // box does nothing.
+    void configurationWindowKeys_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("dialogs");
+        QTest::newRow("Escape in the path box closes it as Exit does")
+            << u"txtLamePath"_s << Qt::Key_Escape << true << 0;
+        QTest::newRow("Escape on the select button closes it")
+            << u"cmdSelectlme"_s << Qt::Key_Escape << true << 0;
+        QTest::newRow("Enter on Exit closes it") << u"cmdQuit"_s << Qt::Key_Return << true << 0;
+        QTest::newRow("keypad Enter on the select button opens the dialog")
+            << u"cmdSelectlme"_s << Qt::Key_Enter << false << 1;
+        QTest::newRow("Enter in the path box does nothing")
+            << u"txtLamePath"_s << Qt::Key_Return << false << 0;
+    }
+
+    void configurationWindowKeys()
+    {
+        QFETCH(QString, focus);
+        QFETCH(Qt::Key, key);
+        QFETCH(bool, closes);
+        QFETCH(int, dialogs);
+        ui::ScriptedFileDialogs dialog;
+        ui::ConfigurationRef::program().show();
+        QPointer<ui::Configuration> window = configuration();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *target = window->findChild<QWidget *>(focus);
+        target->setFocus();
+
+        QTest::keyClick(target, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+
+        QCOMPARE(dialog.shown, dialogs);
+        QTRY_COMPARE(!window || !window->isVisible(), closes);
+        QCOMPARE(ui::ConfigurationRef::program().isLoaded(), !closes);
+    }
+};
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
