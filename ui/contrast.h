@@ -12,8 +12,13 @@ double contrastRatio(const QColor &a, const QColor &b);
 // The lowest contrast that body text should keep against its background.
 inline constexpr double kReadableContrast = 4.5;
 
+// The light grey dialog face that the status colours were chosen for: the dark
+// green just keeps a 4.5:1 contrast on it, and it is next to invisible in front
+// of the usual light faces.
+inline constexpr QRgb kStatusFace = 0xF0F0F0;
+
 // Whether the status texts (dark red and dark green) and the dim lamps, made for
-// a light window face, need a white face of their own in front of this one.
+// a light window face, need a face of their own (kStatusFace) in front of this one.
 bool needsLightFace(const QColor &face);
 
 // Whether a face is nearer black than white: a dark ring would vanish on it.

@@ -217,13 +217,14 @@ void frmMain::showReportColoursOnTheirFace()
 {
     // The report colours were made for a light window face. Where the palette's
     // face is too dark for them (or, like Fusion's light grey, just short of a
-    // 4.5:1 contrast for the dark green), the two lines get a white face of
-    // their own; the colours themselves stay. The lamps see to their own ring.
+    // 4.5:1 contrast for the dark green), the two lines get the light grey face
+    // they were chosen for; the colours themselves stay. The lamps see to their
+    // own ring.
     const QColor face = palette().color(QPalette::Window);
     const bool lightFace = ui::needsLightFace(face);
     for (QLabel *line : {lblActivity, lblFile2}) {
         QPalette linePalette = line->palette();
-        linePalette.setColor(QPalette::Window, lightFace ? QColor(Qt::white) : face);
+        linePalette.setColor(QPalette::Window, lightFace ? QColor(ui::kStatusFace) : face);
         line->setPalette(linePalette);
         line->setAutoFillBackground(lightFace);
     }
