@@ -6,9 +6,9 @@
 # prints the accessible trees of both windows and what is announced during a run.
 #
 #   bash scripts/atspi-dump.sh
-# Needs xvfb, at-spi2-core and python3-pyatspi.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh --accessibility
 build="${PURLWAVE_BUILD_DIR:-build/default}"
 cmake --build "$build" --target purlwave -j2 >/dev/null
 work="$(mktemp -d)"

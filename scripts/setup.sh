@@ -3,7 +3,7 @@
 # Installs what building, running and testing need on Debian 12. Quick when all is
 # there: apt is asked only for packages that are missing.
 #
-#   bash scripts/setup.sh [--desktop]
+#   bash scripts/setup.sh [--desktop | --accessibility]
 set -euo pipefail
 
 packages=(
@@ -23,6 +23,11 @@ packages=(
 # file opener and a viewer for compiled HTML help. The tests do not need them.
 if [ "${1:-}" = "--desktop" ]; then
   packages+=(xdg-utils xchm)
+fi
+
+# What scripts/atspi-dump.sh uses to read the windows as a screen reader does.
+if [ "${1:-}" = "--accessibility" ]; then
+  packages+=(dbus at-spi2-core python3-pyatspi)
 fi
 
 missing=()
