@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <limits>
 
 namespace audiocheck {
 
@@ -61,7 +62,8 @@ Source inspectWave(QFile &file, bool rf64)
         } else if (id == "data") {
             const qint64 available = fileSize - body;
             if (rf64 && size == kUnknownSize && ds64DataSize)
-                source.declaredBytes = static_cast<qint64>(std::min<quint64>(*ds64DataSize, INT64_MAX));
+                source.declaredBytes = static_cast<qint64>(
+                    std::min<quint64>(*ds64DataSize, std::numeric_limits<qint64>::max()));
             else if (size != kUnknownSize)
                 source.declaredBytes = size;
             source.presentBytes = source.declaredBytes < 0 ? available
@@ -160,8 +162,9 @@ Source inspectSource(const QString &path)
     const QByteArray form = head.mid(8, 4);
     if ((head.startsWith("RIFF") || head.startsWith("RF64")) && form == "WAVE")
         return inspectWave(file, head.startsWith("RF64"));
-    const bool other = (head.startsWith("FORM") && (form == "AIFF" || form == "AIFC")) || head.startsWith("fLaC")
-                       || head.startsWith("OggS") || head.startsWith("ID3") || frameHeader(head, 0).has_value();
+    const bool aiff = head.startsWith("FORM") && (form == "AIFF" || form == "AIFC");
+    const bool other = aiff || head.startsWith("fLaC") || head.startsWith("OggS") || head.startsWith("ID3")
+                       || frameHeader(head, 0).has_value();
     return {.kind = other ? Source::Kind::OtherAudio : Source::Kind::NotAudio};
 }
 

@@ -248,7 +248,7 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, const pla
         why = QStringLiteral("ended by a signal (exit code %1)").arg(result.exitCode);
     } else if (result.exitCode != 0) {
         why = QStringLiteral("exit code %1").arg(result.exitCode);
-    } else if (const std::optional<audiocheck::Failure> failure = audiocheck::checkEncoded(row, mp3, m_rawInput)) {
+    } else if (const auto failure = audiocheck::checkEncoded(row, mp3, m_rawInput)) {
         why = failure->why;
         keep = failure->keepMp3;
     }

@@ -50,7 +50,8 @@ QString messageLines(const QByteArray &raw, bool cut)
         if (line.isEmpty())
             continue;
         const bool continued = afterEncoding && line.startsWith(QStringLiteral("to "));
-        afterEncoding = line.startsWith(QStringLiteral("Encoding ")) && !line.startsWith(QStringLiteral("Encoding as "));
+        afterEncoding = line.startsWith(QStringLiteral("Encoding "))
+                        && !line.startsWith(QStringLiteral("Encoding as "));
         if (!continued && !isChatter(line))
             kept.append(line);
     }

@@ -61,7 +61,8 @@ ShellResult ShellAndWait(const QString &strCommandLine, const QString &strOutFil
         // An encoder that had ended by itself meanwhile has finished its file,
         // which is then no incomplete output.
         process.kill();
-        result.outcome = process.killedBySignal() ? ShellResult::Outcome::Abandoned : ShellResult::Outcome::Exited;
+        result.outcome = process.killedBySignal() ? ShellResult::Outcome::Abandoned
+                                                  : ShellResult::Outcome::Exited;
         takeEnd(result, process);
         g_waiting = outerWait;
         return true;

@@ -224,9 +224,11 @@ int main(int argc, char **argv)
     checks.start();
     for (const QString &wav : std::as_const(view.rows))
         (void)audiocheck::checkEncoded(wav, MakeMp3Name(wav, NormalizeOutFolder(outFolder)).strMp3Path);
-    std::printf("checks of the %d encoded files: %.3f ms a file\n", kFiles, checks.nsecsElapsed() / 1e6 / kFiles);
+    std::printf("checks of the %d encoded files: %.3f ms a file\n", kFiles,
+                checks.nsecsElapsed() / 1e6 / kFiles);
 
-    std::printf("longest gap between %d ms timer ticks: during a batch %.1f ms", kTickMilliseconds, longestGapMs());
+    std::printf("longest gap between %d ms timer ticks: during a batch %.1f ms", kTickMilliseconds,
+                longestGapMs());
     const QString longWav = dir.filePath(QStringLiteral("long.wav"));
     if (writeWav(longWav, 60)) {
         view.rows = {longWav};

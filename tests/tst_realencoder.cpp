@@ -65,8 +65,8 @@ QByteArray emptyAiff()
 {
     QByteArray comm = QByteArray::fromHex("0002000000000010") + QByteArray::fromHex("400EAC44000000000000");
     QByteArray ssnd = QByteArray(8, '\0');
-    QByteArray body = "AIFFCOMM" + QByteArray::fromHex("00000012") + comm + "SSND" + QByteArray::fromHex("00000008")
-                      + ssnd;
+    QByteArray body = "AIFFCOMM" + QByteArray::fromHex("00000012") + comm;
+    body += "SSND" + QByteArray::fromHex("00000008") + ssnd;
     QByteArray size(4, '\0');
     qToBigEndian<quint32>(static_cast<quint32>(body.size()), size.data());
     return "FORM" + size + body;
@@ -108,8 +108,8 @@ private slots:
             << wavFile({.seconds = 0.30009, .sampleRate = 11025, .channels = 1, .bits = 8,
                         .chunksBefore = list + chunk("fact", "\1\0\0"), .chunksAfter = chunk("LIST", "odd")})
             << "-h";
-        QTest::newRow("fact before the data, LIST after") << wavFile({.chunksBefore = fact, .chunksAfter = list})
-                                                          << "-V 1 -b 128 -h -m j -q1";
+        QTest::newRow("fact before the data, LIST after")
+            << wavFile({.chunksBefore = fact, .chunksAfter = list}) << "-V 1 -b 128 -h -m j -q1";
         QTest::newRow("RF64") << wavFile({.rf64 = true}) << "-h";
         QTest::newRow("resampled to 22.05 kHz mono, no information frame")
             << wavFile({}) << "--resample 22.05 -m m -t";
@@ -133,19 +133,17 @@ private slots:
         QTest::addColumn<QString>("why");
         QTest::addColumn<bool>("mp3Kept");
         const QString removed = QStringLiteral("; the MP3 file was removed");
+        const QString raw = "not a WAV file (the encoder read its bytes as raw samples)" + removed;
         QByteArray noise(20000, '\0');
         for (qsizetype i = 0; i < noise.size(); ++i)
             noise[i] = static_cast<char>((i * 7919 + 13) % 251);
         QTest::newRow("0-byte file") << QByteArray("") << "-h" << "not a WAV file (the file is empty)" + removed
                                      << false;
-        QTest::newRow("text named .wav") << QByteArray("Shopping list:\nmilk\neggs\n").repeated(40) << "-h"
-                                         << "not a WAV file (the encoder read its bytes as raw samples)" + removed
+        QTest::newRow("text named .wav") << QByteArray("Shopping list:\nmilk\neggs\n").repeated(40) << "-h" << raw
                                          << false;
-        QTest::newRow("random bytes named .wav") << noise << "-h"
-                                                 << "not a WAV file (the encoder read its bytes as raw samples)"
-                                                        + removed << false;
-        QTest::newRow("folder named .wav") << QByteArray() << "-h" << "not a WAV file (it is a folder)" + removed
-                                           << false;
+        QTest::newRow("random bytes named .wav") << noise << "-h" << raw << false;
+        QTest::newRow("folder named .wav")
+            << QByteArray() << "-h" << "not a WAV file (it is a folder)" + removed << false;
         QTest::newRow("header and no samples") << wavFile({.seconds = 0}) << "-h" << "holds no audio" + removed
                                                << false;
         QTest::newRow("header and no samples, no information frame either")
@@ -166,8 +164,9 @@ private slots:
         QFETCH(QString, why);
         QFETCH(bool, mp3Kept);
         Rig rig;
-        QVERIFY(source.isNull() ? QDir().mkdir(rig.path("in.wav")) : testsupport::writeFile(rig.path("in.wav"), source));
-        QCOMPARE(rig.run("in.wav", custom), report(rig.path("in.wav"), why));
+        const QString wav = rig.path("in.wav");
+        QVERIFY(source.isNull() ? QDir().mkdir(wav) : testsupport::writeFile(wav, source));
+        QCOMPARE(rig.run("in.wav", custom), report(wav, why));
         QCOMPARE(QFile::exists(rig.path("in.mp3")), mp3Kept);
         QVERIFY(rig.view.ops.contains("activity: 1 of 1 file failed."));
     }
@@ -202,7 +201,8 @@ private slots:
         // Recorded once from lame writing onto a full 64 kbyte file system.
         QTest::newRow("full disk, recorded") << Setup([](Rig &rig, QString &custom) {
             rig.encoder = testsupport::standinEncoder();
-            custom = "--bytes 8192 --exit 1 --stderr-file \"" PURLWAVE_SOURCE_DIR "/tests/data/lame-disk-full.stderr\"";
+            custom = "--bytes 8192 --exit 1 --stderr-file \"" PURLWAVE_SOURCE_DIR
+                     "/tests/data/lame-disk-full.stderr\"";
         }) << "exit code 1; the MP3 file was removed\n    Error writing mp3 output" << false;
     }
     void reportShowsOnlyTheEncodersErrorLines()

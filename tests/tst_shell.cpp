@@ -144,8 +144,8 @@ private slots:
             }
             m_view.ops << "doEvents", QCoreApplication::processEvents();
         };
-        const ShellResult result = ShellAndWait(command("--bytes 3000 --chunk 1000 --interval 400"), m_out, m_view,
-                                                doEvents);
+        const QString slow = command("--bytes 3000 --chunk 1000 --interval 400");
+        const ShellResult result = ShellAndWait(slow, m_out, m_view, doEvents);
         QVERIFY(result.succeeded());
         QVERIFY2(pollCaptions(m_view.ops).size() >= 2, qPrintable(m_view.ops.join('\n')));
         QCOMPARE(opsWhenFired, 1); // only the first poll's pending events had run
@@ -163,7 +163,8 @@ private slots:
                 QTimer::singleShot(50, [&] { abandon = true, sinceAbandon.start(), InterruptShellWait(); });
             m_view.ops << "doEvents", QCoreApplication::processEvents();
         };
-        const ShellResult result = ShellAndWait(command("--hang"), m_out, m_view, doEvents, [&] { return abandon; });
+        const ShellResult result =
+            ShellAndWait(command("--hang"), m_out, m_view, doEvents, [&] { return abandon; });
         QCOMPARE(result.outcome, ShellResult::Outcome::Abandoned);
         QVERIFY2(sinceAbandon.elapsed() < 200, qPrintable(QString::number(sinceAbandon.elapsed())));
         QCOMPARE(m_view.ops, QStringList{"doEvents"});

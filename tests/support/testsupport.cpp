@@ -43,11 +43,13 @@ QByteArray chunk(const QByteArray &id, const QByteArray &body)
 QByteArray wavFile(const WavLayout &layout)
 {
     const int bytesPerSample = layout.bits / 8;
+    const auto fullScale = static_cast<double>((qint64(1) << (layout.bits - 1)) - 1);
     const auto frames = static_cast<qint64>(layout.seconds * layout.sampleRate);
     QByteArray data;
     data.reserve(frames * layout.channels * bytesPerSample);
     for (qint64 i = 0; i < frames; ++i) {
-        const double v = 0.3 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / layout.sampleRate);
+        const double t = static_cast<double>(i) / layout.sampleRate;
+        const double v = 0.3 * std::sin(2.0 * std::numbers::pi * 440.0 * t);
         for (int c = 0; c < layout.channels; ++c) {
             if (layout.floatSamples) {
                 char b[4];
@@ -56,7 +58,7 @@ QByteArray wavFile(const WavLayout &layout)
             } else if (layout.bits == 8) {
                 data.append(static_cast<char>(static_cast<quint8>(128 + std::lround(v * 127))));
             } else {
-                const auto sample = static_cast<qint64>(v * static_cast<double>((qint64(1) << (layout.bits - 1)) - 1));
+                const auto sample = static_cast<qint64>(v * fullScale);
                 for (int b = 0; b < bytesPerSample; ++b)
                     data.append(static_cast<char>((sample >> (8 * b)) & 0xFF));
             }
