@@ -8,10 +8,12 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -99,7 +101,7 @@ QStringList failedEnd(const QString &files, const QString &list)
 }
 
 // What a case does during its run.
-enum class Action { None, Cancel, Abandon, AddRow, RemoveAll, RemoveFirstAndTell };
+enum class Action { None, Cancel, Abandon, AbandonDuringTheWait, AddRow, RemoveAll, RemoveFirstAndTell };
 
 // One run: the list, the encoder's behaviour, what is done during the run, and what must come of it.
 struct Case {
@@ -190,6 +192,10 @@ private slots:
         QTest::newRow("abandoned while the encoder writes") << abandon;
         abandon.custom = "--delay 5000 --bytes 1500", abandon.earlier = "a", abandon.atCall = 2;
         QTest::newRow("abandoned before the encoder reached an earlier MP3: it stays") << abandon;
+        // The wait ends at once: no poll after the abandon.
+        QTest::newRow("abandoned by a handler during the runner's wait")
+            << Case{.rows = {"a.wav", "b.wav"}, .custom = "--bytes 1500 --hang", .action = Action::AbandonDuringTheWait,
+                    .atRow = 0, .steps = startSteps + rowSteps(0, 2).mid(0, 6)};
     }
     void runFollowsTheStepsOfItsEnd()
     {
@@ -201,14 +207,18 @@ private slots:
         for (const QChar letter : run.earlier)
             QVERIFY(testsupport::writeFile(rig.path(mp3Folder + letter + ".mp3"), kEarlierMp3));
         qint64 partialSize = -1, opsAtAbandon = -1;
+        QElapsedTimer sinceAbandon;
+        const auto abandon = [&] {
+            sinceAbandon.start();
+            partialSize = QFileInfo(rig.path("a.mp3")).size(), rig.batch.abandon();
+            opsAtAbandon = rig.view.ops.size();
+        };
         rig.atRow = run.atRow, rig.atCall = run.atCall, rig.action = [&] {
             switch (run.action) {
             case Action::None: break;
             case Action::Cancel: rig.batch.cmdCancel_Click(); break;
-            case Action::Abandon:
-                partialSize = QFileInfo(rig.path("a.mp3")).size(), rig.batch.abandon();
-                opsAtAbandon = rig.view.ops.size();
-                break;
+            case Action::Abandon: abandon(); break;
+            case Action::AbandonDuringTheWait: QTimer::singleShot(50, abandon); break;
             case Action::AddRow: rig.view.rows << rig.path("d.wav"); break;
             case Action::RemoveAll: rig.view.rows.clear(); break;
             case Action::RemoveFirstAndTell: rig.view.rows.removeFirst(), rig.batch.rowsRemoved(0, 1); break;
@@ -216,6 +226,9 @@ private slots:
         };
         QCOMPARE(rig.run(), run.steps.replaceInStrings("{d}", rig.dir.path()));
         QCOMPARE(childProcessCount(), 0);
+        // An abandon ends the runner's wait at once, not at its next poll.
+        if (run.action == Action::AbandonDuringTheWait)
+            QVERIFY2(sinceAbandon.elapsed() < 250, qPrintable(QString::number(sinceAbandon.elapsed())));
         for (int i = 0; i < 4; ++i) {
             QFile file(rig.path(mp3Folder + mp3(i)));
             const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -228,7 +241,7 @@ private slots:
         QCOMPARE(QFile::exists(rig.settings.inifile()) ? rig.settings.GetFile("SETTINGS", "Default Encoding") : "none",
                  run.rows.isEmpty() ? "none" : "4");
         // Not even pending events are let run after an abandon, and an encoder killed half-way had written.
-        if (run.action == Action::Abandon)
+        if (run.action == Action::Abandon || run.action == Action::AbandonDuringTheWait)
             QVERIFY(rig.view.ops.size() == opsAtAbandon && (run.atCall == 1 || partialSize > 0 || !run.earlier.isEmpty()));
         // A stop is used up, and one pressed just before a failed start dropped: the next run encodes every row.
         if (run.action == Action::Cancel) {
