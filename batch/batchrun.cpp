@@ -188,11 +188,7 @@ void BatchRun::walkRows(const QString &strTrackCount)
             ++m_filesTried;
             m_failures.append({rowText, QStringLiteral("would overwrite %1, written earlier in this run")
                                             .arg(s.strMp3Path), {}});
-            if (s.lngStopRequest == kStopRequested) {
-                endStopped();
-                return;
-            }
-            ++s.intTrack;
+            ++s.intTrack; // no events ran since the last look at the stop request
             continue;
         }
 
