@@ -10,8 +10,8 @@
 // bytes a file, nothing decoded). The encoder ends with exit code 0 on inputs
 // that give no usable MP3: it reads any file that does not begin with a header
 // it knows as raw samples, encodes a WAV file's declared length of nothing into
-// a file that holds only its information frame, and encodes of a WAV file cut
-// short what is there.
+// a file that holds only its information frame, and encodes what there is of a
+// WAV file cut short.
 namespace audiocheck {
 
 // What the head of an input file says.

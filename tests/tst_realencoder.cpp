@@ -111,6 +111,8 @@ private slots:
         QTest::newRow("fact before the data, LIST after")
             << wavFile({.chunksBefore = fact, .chunksAfter = list}) << "-V 1 -b 128 -h -m j -q1";
         QTest::newRow("RF64") << wavFile({.rf64 = true}) << "-h";
+        QTest::newRow("data size not given, as written while recording")
+            << wavFile({.declaredDataBytes = 0xFFFFFFFF}) << "-h";
         QTest::newRow("resampled to 22.05 kHz mono, no information frame")
             << wavFile({}) << "--resample 22.05 -m m -t";
         QTest::newRow("lowest bitrate, MPEG-2.5 frames") << wavFile({.sampleRate = 8000}) << "-b 8";
@@ -142,6 +144,8 @@ private slots:
         QTest::newRow("text named .wav") << QByteArray("Shopping list:\nmilk\neggs\n").repeated(40) << "-h" << raw
                                          << false;
         QTest::newRow("random bytes named .wav") << noise << "-h" << raw << false;
+        QTest::newRow("RIFF file of another form") << wavFile({}).replace("WAVEfmt ", "AVI fmt ") << "-h" << raw
+                                                   << false;
         QTest::newRow("folder named .wav")
             << QByteArray() << "-h" << "not a WAV file (it is a folder)" + removed << false;
         QTest::newRow("header and no samples") << wavFile({.seconds = 0}) << "-h" << "holds no audio" + removed
