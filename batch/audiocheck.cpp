@@ -115,19 +115,21 @@ std::optional<FrameHeader> frameHeader(const QByteArray &bytes, qsizetype at)
 
 // An information frame (Xing or Info) stands first and holds no audio of its
 // own. It may count the frames after it, and the encoder's extension to it the
-// samples of delay and padding among them. nullopt for an audio frame.
-std::optional<bool> infoFrameCountsAudio(const QByteArray &bytes, qsizetype at, const FrameHeader &header)
+// samples of delay and padding among them. nullopt for an audio frame; false for
+// an information frame that counts no samples; true for one that counts some or
+// does not say.
+std::optional<bool> infoFrameSaysAudio(const QByteArray &bytes, qsizetype at, const FrameHeader &header)
 {
     const qsizetype tag = at + 4 + (header.mpeg1 ? (header.mono ? 17 : 32) : (header.mono ? 9 : 17));
     const QByteArray id = bytes.mid(tag, 4);
     if (id != "Xing" && id != "Info")
         return std::nullopt;
     if (tag + 8 > bytes.size())
-        return true; // cut off: counts nothing that could be checked
+        return true; // cut off: it does not say
     const quint32 flags = be32(bytes.constData() + tag + 4);
     qsizetype field = tag + 8;
     if (!(flags & 1) || field + 4 > bytes.size())
-        return true; // no frame count: the frames after it are not counted
+        return true; // no frame count: it does not say
     const quint32 frames = be32(bytes.constData() + field);
     field += 4 + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
     // The encoder's extension: a 9-byte name, then at byte 21 the delay and the
@@ -186,12 +188,12 @@ Mp3 inspectMp3(const QString &path)
         const std::optional<FrameHeader> header = frameHeader(bytes, at);
         if (!header)
             continue;
-        const std::optional<bool> counted = infoFrameCountsAudio(bytes, at, *header);
-        if (!counted)
+        const std::optional<bool> saysAudio = infoFrameSaysAudio(bytes, at, *header);
+        if (!saysAudio)
             return Mp3::Audio;
-        if (!*counted)
+        if (!*saysAudio)
             return Mp3::NoAudio;
-        // An information frame that counts nothing: audio if a frame follows it.
+        // Audio, if a frame follows the information frame.
         return header->length > 0 && frameHeader(readAt(file, start + at + header->length, 4), 0)
                    ? Mp3::Audio
                    : Mp3::NoAudio;
