@@ -19,7 +19,6 @@
 
 namespace {
 
-using testsupport::WavLayout;
 using testsupport::chunk;
 using testsupport::wavFile;
 
@@ -72,7 +71,7 @@ QByteArray emptyAiff()
     return "FORM" + size + body;
 }
 
-// Sets up a row that makes the encoder fail: the rig, the source's name, the custom text.
+// Makes the encoder fail on the row: through the rig (encoder, output folder, files) or the custom text.
 using Setup = std::function<void(Rig &, QString &custom)>;
 
 } // namespace
