@@ -1,10 +1,12 @@
 #include "batch/batchrun.h"
 
+#include "batch/audiocheck.h"
 #include "batch/commandline.h"
 #include "batch/configview.h"
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -13,16 +15,19 @@
 
 namespace {
 
-constexpr qint32 StopRequested = 10;
+constexpr qint32 kStopRequested = 10;
 
 // intTrack is 16-bit, so a run covers at most this many rows. The list refuses
 // more at the drop; this only keeps the index from wrapping.
-constexpr int MaxRows = std::numeric_limits<qint16>::max();
+constexpr int kMaxRows = std::numeric_limits<qint16>::max();
 
 const QString kErrorTitle = QStringLiteral("Error!");
 
 // A box taller than the screen is no use: past this many the rest are counted.
-constexpr qsizetype MaxListedFailures = 20;
+constexpr qsizetype kMaxListedFailures = 20;
+
+// One file, however a row names it.
+QString fileKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 } // namespace
 
@@ -47,6 +52,7 @@ void BatchRun::cmdEncode_Click()
     m_removedBefore = 0;
     m_filesTried = 0;
     m_failures.clear();
+    m_written.clear();
 
     run();
 
@@ -61,15 +67,19 @@ void BatchRun::cmdCancel_Click()
     // its first file.
     if (!m_running || m_abandoned)
         return;
-    m_state.lngStopRequest = StopRequested;
+    m_state.lngStopRequest = kStopRequested;
     m_view.setCancelEnabled(false);
     m_view.setCaption(QStringLiteral("User requested stop, please wait while finishing current track..."));
 }
 
 void BatchRun::abandon()
 {
-    if (m_running)
-        m_abandoned = true;
+    if (!m_running)
+        return;
+    m_abandoned = true;
+    // The encoder is killed as soon as the runner sees the request, not at the
+    // end of its wait.
+    InterruptShellWait();
 }
 
 void BatchRun::rowsRemoved(int first, int count)
@@ -130,12 +140,14 @@ void BatchRun::run()
     }
 
     s.strCommandBase = s.strLamePath + s.strParams;
+    // Raw samples asked for: an input without a header is what the user meant.
+    m_rawInput = s.strParams.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QStringLiteral("-r"));
 
     m_view.setCaption(QStringLiteral("Encoding in process, please wait..."));
 
     const int rowsAtStart = m_view.rowCount();
     const QString strTrackCount = QString::number(rowsAtStart);
-    m_lastIndex = std::min(rowsAtStart, MaxRows) - 1;
+    m_lastIndex = std::min(rowsAtStart, kMaxRows) - 1;
     s.intTrack = 0;
 
     m_inRows = true;
@@ -168,6 +180,18 @@ void BatchRun::walkRows(const QString &strTrackCount)
         s.strMp3Path = naming.strMp3Path;
         s.strCommand = BuildCommandLine(s.strCommandBase, rowText, s.strMp3Path);
 
+        // Two sources of one name, encoded into one folder: the second would
+        // silently replace the first's MP3. The same source again gives the same
+        // file and is encoded again.
+        const auto written = m_written.constFind(fileKey(s.strMp3Path));
+        if (written != m_written.cend() && *written != fileKey(rowText)) {
+            ++m_filesTried;
+            m_failures.append({rowText, QStringLiteral("would overwrite %1, written earlier in this run")
+                                            .arg(s.strMp3Path), {}});
+            ++s.intTrack; // no events ran since the last look at the stop request
+            continue;
+        }
+
         m_view.setActivityColour(colours::TextWorking);
         m_view.setActivityText(QStringLiteral("Encoding track ") + s.strMp3Name + QStringLiteral(" (")
                                + QString::number(s.intTrack + 1 + m_removedBefore) + QLatin1Char('/')
@@ -178,11 +202,14 @@ void BatchRun::walkRows(const QString &strTrackCount)
         if (m_abandoned)
             return;
 
+        const platform::FileStamp before = platform::fileStamp(s.strMp3Path);
         const ShellResult result = ShellAndWait(s.strCommand, s.strMp3Path, m_view, m_doEvents,
                                                 [this] { return m_abandoned; });
         if (m_abandoned) {
-            // The encoder was killed half-way: what it wrote is no MP3 file.
-            if (result.outcome == ShellResult::Outcome::Abandoned)
+            // The encoder was killed half-way: what it wrote is no MP3 file. A file
+            // it never reached is left as it was.
+            if (result.outcome == ShellResult::Outcome::Abandoned
+                && platform::fileStamp(s.strMp3Path) != before)
                 QFile::remove(s.strMp3Path);
             return;
         }
@@ -194,9 +221,9 @@ void BatchRun::walkRows(const QString &strTrackCount)
             return;
         }
         ++m_filesTried;
-        noteFailure(rowText, result);
+        judgeRow(rowText, result, before);
 
-        if (s.lngStopRequest == StopRequested) {
+        if (s.lngStopRequest == kStopRequested) {
             endStopped();
             return;
         }
@@ -204,22 +231,37 @@ void BatchRun::walkRows(const QString &strTrackCount)
     }
 }
 
-void BatchRun::noteFailure(const QString &row, const ShellResult &result)
+// A row failed when its encoder did, or when the checks of its files find that
+// exit code 0 gave no usable MP3. Of a failed row, the MP3 file that its encoder
+// created or changed goes, unless it holds the audio there was; one that the
+// encoder never reached stays. No other path is ever removed.
+void BatchRun::judgeRow(const QString &row, const ShellResult &result, const platform::FileStamp &before)
 {
+    const QString &mp3 = m_state.strMp3Path;
     QString why;
+    bool keep = false;
     if (result.killedBySignal) {
         why = QStringLiteral("ended by a signal (exit code %1)").arg(result.exitCode);
     } else if (result.exitCode != 0) {
         why = QStringLiteral("exit code %1").arg(result.exitCode);
-    } else {
-        const QFileInfo mp3(m_state.strMp3Path);
-        if (!mp3.exists())
-            why = QStringLiteral("exit code 0, but no MP3 file was written");
-        else if (mp3.size() == 0)
-            why = QStringLiteral("exit code 0, but the MP3 file is empty");
+    } else if (const auto failure = audiocheck::checkEncoded(row, mp3, m_rawInput)) {
+        why = failure->why;
+        keep = failure->keepMp3;
     }
-    if (!why.isEmpty())
-        m_failures.append({row, why, result.errorTail});
+
+    const platform::FileStamp after = platform::fileStamp(mp3);
+    const bool written = after.exists && after != before;
+    if (written && (why.isEmpty() || keep))
+        m_written.insert(fileKey(mp3), fileKey(row));
+    if (why.isEmpty())
+        return;
+    if (written && keep)
+        why += QStringLiteral("; the MP3 file was kept");
+    else if (written && QFile::remove(mp3))
+        why += QStringLiteral("; the MP3 file was removed");
+    else if (written)
+        why += QStringLiteral("; the MP3 file could not be removed");
+    m_failures.append({row, why, result.errorTail});
 }
 
 void BatchRun::returnToIdle()
@@ -315,7 +357,7 @@ void BatchRun::reportFailures()
                        .arg(m_failures.size())
                        .arg(m_filesTried)
                        .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files"));
-    const qsizetype listed = std::min<qsizetype>(m_failures.size(), MaxListedFailures);
+    const qsizetype listed = std::min<qsizetype>(m_failures.size(), kMaxListedFailures);
     for (qsizetype i = 0; i < listed; ++i) {
         const FailedFile &failed = m_failures.at(i);
         text += QLatin1Char('\n') + failed.row + QStringLiteral(": ") + failed.why + QLatin1Char('\n');

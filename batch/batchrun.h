@@ -1,7 +1,9 @@
 #pragma once
 
 #include "batch/shell.h"
+#include "platform/process.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -45,8 +47,9 @@ public:
     void cmdCancel_Click();
 
     // For a window that is going away during a run: the running encoder is
-    // killed, its incomplete output removed, and nothing more is encoded. The
-    // run unwinds without touching the view again.
+    // killed at once (also from inside the runner's wait), its incomplete output
+    // removed, and nothing more is encoded. The run unwinds without touching the
+    // view again.
     void abandon();
 
     // For the list's remove commands while a run is under way: rows first to
@@ -72,7 +75,7 @@ private:
     void run();
     void walkRows(const QString &strTrackCount);
     void letEventsRun();
-    void noteFailure(const QString &row, const ShellResult &result);
+    void judgeRow(const QString &row, const ShellResult &result, const platform::FileStamp &before);
     void returnToIdle(); // Encode on, Cancel off, lamps idle
     void setLampsIdle();
     void endEmptyList();
@@ -98,4 +101,7 @@ private:
     int m_removedBefore = 0;
     int m_filesTried = 0;
     QList<FailedFile> m_failures;
+    // MP3 files this run has written, each with the source it came from.
+    QHash<QString, QString> m_written;
+    bool m_rawInput = false; // the parameters tell the encoder to read raw samples
 };

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <memory>
 #include <optional>
 
+class QEventLoop;
 class QProcess;
 
 // Child processes started from one command-line string, the way the encoder
@@ -41,17 +43,36 @@ struct SplitCommand {
 // named unquoted.
 std::optional<SplitCommand> splitCommandLine(const QString &commandLine);
 
+// What a file is at one moment, to tell whether a child process has created,
+// replaced or written it since. Times are kept to the nanosecond the file system
+// gives, but the kernel stamps them from a clock that moves in ticks of a few
+// milliseconds: a file rewritten to the same size within one tick of an earlier
+// look, in place, reads as unchanged.
+struct FileStamp {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0; // status change: also moves on a truncation to the same size
+
+    bool operator==(const FileStamp &) const = default;
+};
+
+// The stamp of the file at path, following symbolic links; exists is false when
+// there is none (or it cannot be looked at).
+FileStamp fileStamp(const QString &path);
+
 // One child process. It is started directly (no shell), with standard input and
-// output on the null device and standard error kept as a short tail for failure
+// output on the null device and the tail of standard error kept for failure
 // reports, in the caller's environment and current folder.
 //
 // A process still running when this object goes away is killed and reaped.
 class ChildProcess {
 public:
-    // The tail of standard error keeps at most this many bytes...
-    static constexpr qsizetype TailBytes = 2048;
-    // ...and errorTail() gives at most this many of its last lines.
-    static constexpr int TailLines = 5;
+    // The tail of standard error keeps at most this many bytes: enough for the
+    // last screenful of a progress display and the message after it.
+    static constexpr qsizetype kTailBytes = 4096;
 
     ChildProcess();
     ~ChildProcess();
@@ -62,10 +83,15 @@ public:
     // found or it cannot be executed; the object is then finished with.
     bool start(const QString &commandLine);
 
-    // Blocks until the process has ended or msecs have passed, whichever comes
-    // first. True once the process has ended, also when it ended earlier (for
-    // instance while the caller let pending events run).
+    // Waits until the process has ended or msecs have passed, whichever comes
+    // first, and lets events run meanwhile (a local event loop: no busy loop).
+    // True once the process has ended, also when it ended earlier (for instance
+    // while the caller let pending events run). A handler that runs during the
+    // wait may end it early with interruptWait().
     bool waitForEnd(int msecs);
+
+    // Ends a waitForEnd in progress at once. Nothing happens outside one.
+    void interruptWait();
 
     bool isRunning() const;
 
@@ -74,10 +100,11 @@ public:
     int exitCode() const;
     bool killedBySignal() const;
 
-    // The last lines the process wrote to standard error. A line that was
-    // overwritten with carriage returns (a progress display) counts only with its
-    // last text; blank lines are left out.
-    QString errorTail() const;
+    // The last bytes the process wrote to standard error, as written (control
+    // sequences and all). errorOutputCut() tells whether earlier bytes were
+    // dropped, so that the first line may be incomplete.
+    QByteArray errorOutput() const { return m_tail; }
+    bool errorOutputCut() const { return m_tailCut; }
 
     // Kills the process (SIGKILL) and reaps it. Nothing happens when it has
     // already ended.
@@ -87,6 +114,7 @@ private:
     void drainErrorOutput();
 
     std::unique_ptr<QProcess> m_process;
+    QEventLoop *m_waitLoop = nullptr; // the loop of the wait in progress
     bool m_started = false;
     QByteArray m_tail;
     bool m_tailCut = false; // bytes before m_tail were dropped

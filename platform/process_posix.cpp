@@ -1,9 +1,14 @@
 #include "platform/process.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -86,31 +91,6 @@ QStringList splitArguments(QStringView text)
     return arguments;
 }
 
-// The last lines of the bytes a process wrote to standard error.
-QString tailText(const QByteArray &bytes, bool cut, int maxLines)
-{
-    QString text = QString::fromLocal8Bit(bytes);
-    QStringList lines = text.split(u'\n');
-    if (cut && lines.size() > 1)
-        lines.removeFirst(); // begins somewhere inside a line
-    QStringList kept;
-    for (const QString &line : lines) {
-        // A progress display rewrites its line after each carriage return; keep
-        // what a terminal would show last.
-        const QStringList versions = line.split(u'\r');
-        for (auto it = versions.crbegin(); it != versions.crend(); ++it) {
-            const QString trimmed = it->trimmed();
-            if (!trimmed.isEmpty()) {
-                kept.append(trimmed);
-                break;
-            }
-        }
-    }
-    if (kept.size() > maxLines)
-        kept = kept.mid(kept.size() - maxLines);
-    return kept.join(u'\n');
-}
-
 } // namespace
 
 std::optional<SplitCommand> splitCommandLine(const QString &commandLine)
@@ -152,6 +132,20 @@ std::optional<SplitCommand> splitCommandLine(const QString &commandLine)
     return std::nullopt;
 }
 
+FileStamp fileStamp(const QString &path)
+{
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    constexpr qint64 kNsPerSecond = 1000000000;
+    return FileStamp{.exists = true,
+                     .device = static_cast<quint64>(info.st_dev),
+                     .inode = static_cast<quint64>(info.st_ino),
+                     .size = static_cast<qint64>(info.st_size),
+                     .modifiedNs = info.st_mtim.tv_sec * kNsPerSecond + info.st_mtim.tv_nsec,
+                     .changedNs = info.st_ctim.tv_sec * kNsPerSecond + info.st_ctim.tv_nsec};
+}
+
 ChildProcess::ChildProcess() = default;
 
 ChildProcess::~ChildProcess() { kill(); }
@@ -181,10 +175,23 @@ bool ChildProcess::waitForEnd(int msecs)
 {
     if (!m_started)
         return true;
-    // waitForFinished answers false for a process that has already ended (for
-    // instance while pending events ran), so the state decides.
-    if (m_process->state() != QProcess::NotRunning)
-        m_process->waitForFinished(msecs);
+    // The process may have ended already (while pending events ran); the state
+    // decides. A wait is never nested in another wait on the same process.
+    if (m_process->state() != QProcess::NotRunning && !m_waitLoop) {
+        // The window goes on answering while the process runs; the loop ends at
+        // the process's end or at the time-out, whichever comes first. A precise
+        // timer, so that the polls keep their rhythm.
+        QEventLoop loop;
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        timeout.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(m_process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
+        timeout.start(msecs);
+        m_waitLoop = &loop;
+        loop.exec();
+        m_waitLoop = nullptr;
+    }
     drainErrorOutput();
     return m_process->state() == QProcess::NotRunning;
 }
@@ -209,7 +216,11 @@ bool ChildProcess::killedBySignal() const
            && m_process->exitStatus() == QProcess::CrashExit;
 }
 
-QString ChildProcess::errorTail() const { return tailText(m_tail, m_tailCut, TailLines); }
+void ChildProcess::interruptWait()
+{
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
 
 void ChildProcess::kill()
 {
@@ -225,8 +236,8 @@ void ChildProcess::drainErrorOutput()
     if (!m_process)
         return;
     m_tail.append(m_process->readAllStandardError());
-    if (m_tail.size() > TailBytes) {
-        qsizetype drop = m_tail.size() - TailBytes;
+    if (m_tail.size() > kTailBytes) {
+        qsizetype drop = m_tail.size() - kTailBytes;
         // Never keep half of a UTF-8 character.
         while (drop < m_tail.size() && (static_cast<uchar>(m_tail[drop]) & 0xC0) == 0x80)
             ++drop;

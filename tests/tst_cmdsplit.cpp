@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting one command-line string into a program and its arguments, against
 // real files in a temporary folder.
 #include "platform/process.h"
@@ -6,9 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-static const QString BinName = QStringLiteral("purlwave-split-enc");
+static const QString kBinName = QStringLiteral("purlwave-split-enc");
 
-class tst_CmdSplit : public QObject {
+class TestCmdSplit : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -20,7 +21,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         // "Program" and "Program Files/enc" both exist: a shortest-first search would run the first.
-        for (const QString &name : QStringList{"enc", "Program", "Program Files/enc", "plain", "bin/" + BinName}) {
+        for (const QString &name : QStringList{"enc", "Program", "Program Files/enc", "plain", "bin/" + kBinName}) {
             QFile f(m_dir.filePath(name));
             QVERIFY(QDir().mkpath(QFileInfo(f).path()) && f.open(QIODevice::WriteOnly));
             QVERIFY(f.setPermissions(QFile::ReadOwner | (name == "plain" ? QFile::WriteOwner : QFile::ExeOwner)));
@@ -43,7 +44,7 @@ private slots:
     }
 };
 
-void tst_CmdSplit::splitsIntoProgramAndArguments_data()
+void TestCmdSplit::splitsIntoProgramAndArguments_data()
 {
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<QString>("program"); // empty: no program is found
@@ -61,7 +62,7 @@ void tst_CmdSplit::splitsIntoProgramAndArguments_data()
     QTest::newRow("blanks and tabs between arguments, an unbalanced quote runs to the end")
         << " \t{d}/enc -h\t-V \t1 \t \"a b  c" << enc << QStringList{"-h", "-V", "1", "a b  c"};
     QTest::newRow("quoted program whole") << R"("{d}/Program Files/enc" -h "a")" << files << QStringList{"-h", "a"};
-    QTest::newRow("bare name found on the search path") << BinName + " -h" << "{d}/bin/" + BinName << QStringList{"-h"};
+    QTest::newRow("bare name found on the search path") << kBinName + " -h" << "{d}/bin/" + kBinName << QStringList{"-h"};
     QTest::newRow("lone backslashes stay") << R"({d}/enc a\b c\\d e\)" << enc << QStringList{"a\\b", "c\\\\d", "e\\"};
     QTest::newRow("2n backslashes, quote: n") << R"({d}/enc x\\\\"y z")" << enc << QStringList{"x\\\\y z"};
     QTest::newRow("2n+1 backslashes, quote: n, quote") << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
@@ -77,5 +78,5 @@ void tst_CmdSplit::splitsIntoProgramAndArguments_data()
     QTest::newRow("bare name in the current folder only") << "enc -h" << "" << none;
 }
 
-QTEST_GUILESS_MAIN(tst_CmdSplit)
+QTEST_GUILESS_MAIN(TestCmdSplit)
 #include "tst_cmdsplit.moc"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoder runner against real child processes: the stand-in encoder for
 // sizes, endings and timing, Debian's lame for a real encoding.
 #include "batch/shell.h"
@@ -7,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +31,7 @@ QStringList pollCaptions(const QStringList &log)
 
 } // namespace
 
-class tst_Shell : public QObject {
+class TestShell : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -68,9 +71,9 @@ private slots:
         QTest::newRow("500 bytes, tie to even 0") << "--bytes 500" << "0kbytes" << 0 << "";
         QTest::newRow("1500 bytes, tie to even 2") << "--bytes 1500" << "2kbytes" << 0 << "";
         QTest::newRow("no output file reads 0") << "--no-output" << "0kbytes" << 0 << "";
-        QTest::newRow("progress display keeps its last text, blank lines dropped, text beyond ASCII")
+        QTest::newRow("progress figures and blank lines dropped, a message beyond ASCII kept")
             << "--stderr \"  10%\r 100%\r\" --stderr \"\" --stderr \"Datei größer als erlaubt\" --exit 1" << "" << 1
-            << "100%\nDatei größer als erlaubt";
+            << "Datei größer als erlaubt";
         QTest::newRow("flood on standard error keeps only its last five lines")
             << "--stderr-lines 50000 --exit 1" << "" << 1
             << "error line 49996\nerror line 49997\nerror line 49998\nerror line 49999\nerror line 50000";
@@ -123,6 +126,50 @@ private slots:
         QVERIFY(!QFile::exists(touched));
     }
 
+    // The window answers during the wait, not only at the 500 ms polls: a timer
+    // started at the first poll's pending events fires before that poll's size
+    // caption, well before the next poll.
+    void timerDuringTheWaitFiresBeforeTheNextPoll()
+    {
+        QElapsedTimer sincePosted;
+        qint64 latency = -1;
+        qsizetype opsWhenFired = -1;
+        const auto doEvents = [&] {
+            if (!sincePosted.isValid()) {
+                sincePosted.start();
+                QTimer::singleShot(50, Qt::PreciseTimer, [&] {
+                    latency = sincePosted.elapsed() - 50;
+                    opsWhenFired = m_view.ops.size();
+                });
+            }
+            m_view.ops << "doEvents", QCoreApplication::processEvents();
+        };
+        const QString slow = command("--bytes 3000 --chunk 1000 --interval 400");
+        const ShellResult result = ShellAndWait(slow, m_out, m_view, doEvents);
+        QVERIFY(result.succeeded());
+        QVERIFY2(pollCaptions(m_view.ops).size() >= 2, qPrintable(m_view.ops.join('\n')));
+        QCOMPARE(opsWhenFired, 1); // only the first poll's pending events had run
+        QVERIFY2(latency >= 0 && latency < 200, qPrintable(QString::number(latency)));
+    }
+
+    // A handler that runs during the wait and abandons the run ends the wait at
+    // once: the encoder is killed, and the view is not touched again.
+    void abandonDuringTheWaitKillsTheEncoderAtOnce()
+    {
+        bool abandon = false;
+        QElapsedTimer sinceAbandon;
+        const auto doEvents = [&] {
+            if (m_view.ops.isEmpty())
+                QTimer::singleShot(50, [&] { abandon = true, sinceAbandon.start(), InterruptShellWait(); });
+            m_view.ops << "doEvents", QCoreApplication::processEvents();
+        };
+        const ShellResult result =
+            ShellAndWait(command("--hang"), m_out, m_view, doEvents, [&] { return abandon; });
+        QCOMPARE(result.outcome, ShellResult::Outcome::Abandoned);
+        QVERIFY2(sinceAbandon.elapsed() < 200, qPrintable(QString::number(sinceAbandon.elapsed())));
+        QCOMPARE(m_view.ops, QStringList{"doEvents"});
+    }
+
     void encoderThatEndedBeforeTheAbandonKeepsItsFile()
     {
         // The encoder finishes while the pending events close the window: its file
@@ -161,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Shell)
+QTEST_GUILESS_MAIN(TestShell)
 #include "tst_shell.moc"
