@@ -5,6 +5,7 @@
 #include "batch/configview.h"
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
+#include "settings/keys.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,7 +137,7 @@ void BatchRun::run()
     for (const EncodePreset &preset : PresetsReadingOn(buttons.opt128, buttons.optVar, buttons.Opt256,
                                                        buttons.optCustom, customText)) {
         s.strParams = preset.strParams;
-        m_settings.WriteFile(QStringLiteral("SETTINGS"), QStringLiteral("Default Encoding"), preset.code);
+        m_settings.WriteFile(settings::keys::kSettings, settings::keys::kDefaultEncoding, preset.code);
     }
 
     s.strCommandBase = s.strLamePath + s.strParams;

@@ -21,6 +21,8 @@ struct BatchState {
     QString strMp3Name;
     QString strOutFolder;
     QString strLamePath;
+    // The four parameter strings are set at the start of every run and not read
+    // again: the chosen preset's string goes to strParams. Kept as the design has them.
     QString strParamVBR;
     QString strParam128;
     QString strParam256;

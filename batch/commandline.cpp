@@ -1,5 +1,7 @@
 #include "batch/commandline.h"
 
+#include "settings/keys.h"
+
 namespace {
 
 const QChar kSeparator = QLatin1Char('/');
@@ -27,16 +29,16 @@ EncodePreset MakeEncodePreset(EncodePreset::Kind kind, const QString &customText
 {
     switch (kind) {
     case EncodePreset::Kind::P128:
-        return {kind, kParam128, QStringLiteral("1")};
+        return {kind, kParam128, settings::keys::kCode128};
     case EncodePreset::Kind::VBR:
-        return {kind, kParamVBR, QStringLiteral("2")};
+        return {kind, kParamVBR, settings::keys::kCodeVbr};
     case EncodePreset::Kind::P256:
-        return {kind, kParam256, QStringLiteral("3")};
+        return {kind, kParam256, settings::keys::kCode256};
     case EncodePreset::Kind::Custom:
         break;
     }
     return {EncodePreset::Kind::Custom, QLatin1Char(' ') + customText + QLatin1Char(' '),
-            QStringLiteral("4")};
+            settings::keys::kCodeCustom};
 }
 
 QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool optCustom,

@@ -54,7 +54,11 @@ struct Rig : ConfigView {
         for (const QString &name : names)
             view.rows << path(name);
     }
-    QString lamePath() override { return view.ops << "config lamePath", encoder; }
+    QString lamePath() override
+    {
+        view.ops << "config lamePath";
+        return encoder;
+    }
     void unloadAndRelease() override { view.ops << "config unload"; }
     QString path(const QString &name) const { return dir.filePath(name); }
     QStringList run()

@@ -30,12 +30,36 @@ public:
     void setProgressColour(quint32 c) override { ops << QStringLiteral("progress colour %1").arg(c); }
     void setEncodeEnabled(bool on) override { ops << (on ? "encode on" : "encode off"); }
     void setCancelEnabled(bool on) override { ops << (on ? "cancel on" : "cancel off"); }
-    int rowCount() const override { return ops << "rowCount", int(rows.size()); }
-    void selectRow(int row) override { ops << QStringLiteral("select %1").arg(row), selected = row; }
-    QString selectedRowText() const override { return ops << "selectedRowText", rows.value(selected); }
-    QString outPathText() const override { return ops << "outPathText", outPath; }
-    QString customText() const override { return ops << "customText", custom; }
-    PresetButtons presetButtons() const override { return ops << "presetButtons", buttons; }
+    int rowCount() const override
+    {
+        ops << "rowCount";
+        return int(rows.size());
+    }
+    void selectRow(int row) override
+    {
+        ops << QStringLiteral("select %1").arg(row);
+        selected = row;
+    }
+    QString selectedRowText() const override
+    {
+        ops << "selectedRowText";
+        return rows.value(selected);
+    }
+    QString outPathText() const override
+    {
+        ops << "outPathText";
+        return outPath;
+    }
+    QString customText() const override
+    {
+        ops << "customText";
+        return custom;
+    }
+    PresetButtons presetButtons() const override
+    {
+        ops << "presetButtons";
+        return buttons;
+    }
     void messageBox(const QString &text, const std::optional<QString> &title) override
     {
         ops << (title ? QStringLiteral("box [%1]: %2").arg(*title, text) : "box: " + text);
@@ -51,7 +75,9 @@ inline int childProcessCount(bool endedOnly = false)
         QFile stat("/proc/" + pid + "/stat"); // "pid (name) state ppid ..."
         const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        count += fields.value(1).toLongLong() == getpid() && (!endedOnly || fields.value(0) == "Z");
+        const bool ours = fields.value(1).toLongLong() == getpid();
+        if (ours && (!endedOnly || fields.value(0) == "Z"))
+            ++count;
     }
     return count;
 }
