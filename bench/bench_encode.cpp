@@ -10,6 +10,9 @@
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
 
+#include "benchsupport.h"
+#include "testsupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,12 +20,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <numbers>
 
 namespace {
 
@@ -64,51 +64,6 @@ private:
     QString m_path;
 };
 
-// One second of a 440 Hz tone, 16-bit stereo at 44.1 kHz.
-bool writeWav(const QString &path)
-{
-    const quint32 rate = 44100;
-    const quint32 frames = rate;
-    const quint32 dataBytes = frames * 4;
-    QByteArray wav;
-    auto le32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        wav.append(b, 4);
-    };
-    auto le16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        wav.append(b, 2);
-    };
-    wav.append("RIFF");
-    le32(36 + dataBytes);
-    wav.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(2);
-    le32(rate);
-    le32(rate * 4);
-    le16(4);
-    le16(16);
-    wav.append("data");
-    le32(dataBytes);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto s = static_cast<qint16>(12000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / rate));
-        le16(static_cast<quint16>(s));
-        le16(static_cast<quint16>(s));
-    }
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 void removeMp3s(const QString &folder)
 {
     for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
@@ -116,6 +71,8 @@ void removeMp3s(const QString &folder)
 }
 
 } // namespace
+
+using testsupport::median;
 
 int main(int argc, char **argv)
 {
@@ -137,7 +94,7 @@ int main(int argc, char **argv)
     view.outPath = outFolder;
     for (int i = 0; i < Files; ++i) {
         const QString wav = dir.filePath(QStringLiteral("tone%1.wav").arg(i, 2, 10, QLatin1Char('0')));
-        if (!writeWav(wav))
+        if (!testsupport::writeToneWav(wav, 1.0))
             return 1;
         view.rows << wav;
     }
