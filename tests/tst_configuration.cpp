@@ -53,56 +53,60 @@ enum class Change {
     UnloadedWhileDialogOpen, // the real dialog shown, and the window unloaded from inside its event loop
 };
 
-// Steps on the program's one reference to the window, each checked as it goes. It notes the first window
-// ever loaded, so that a test can tell a reused window from a new one.
-class Scene {
-public:
+// What a script of steps works on: the program's one reference to the window, the first window it ever
+// loaded (so that a reused window can be told from a new one), and another window to take the focus.
+struct Scene {
     ConfigurationRef &ref = ConfigurationRef::program();
     QPointer<ui::Configuration> first;
+    bool loadedOnce = false;
     std::optional<QWidget> other;
 
-    void store(const QString &path) { storeLame(path); }
-    void storeNoEntry() { storeLame(QString()); }
-    void read(const QString &expected)
-    {
-        QCOMPARE(ref.lamePath(), expected);
-        noteFirst();
-    }
-    void fileHolds(const QString &expected) { QCOMPARE(storedLame(), expected); }
-    void show()
-    {
-        ref.show();
-        noteFirst();
-    }
-    void activateOther()
-    {
-        other.emplace().show();
-        QVERIFY(QTest::qWaitForWindowActive(&*other));
-    }
-    // Unloaded at once, not only once the window is destroyed.
-    void exit()
-    {
-        QTest::mouseClick(ref.window()->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
-        QVERIFY(!ref.isLoaded());
-    }
-    void release()
-    {
-        ref.unloadAndRelease();
-        QVERIFY(!ref.isLoaded());
-    }
-
-private:
-    bool m_loadedOnce = false;
     void noteFirst()
     {
-        if (!m_loadedOnce) {
+        if (!loadedOnce) {
             first = ref.window();
-            m_loadedOnce = !first.isNull();
+            loadedOnce = !first.isNull();
         }
     }
 };
 
-using Script = std::function<void(Scene &)>;
+// One step, checked as it goes.
+using Step = std::function<void(Scene &)>;
+using Script = QList<Step>;
+
+Step store(const QString &path)
+{
+    return [path](Scene &) { storeLame(path); };
+}
+Step read(const QString &expected)
+{
+    return [expected](Scene &s) {
+        QCOMPARE(s.ref.lamePath(), expected);
+        s.noteFirst();
+    };
+}
+Step fileHolds(const QString &expected)
+{
+    return [expected](Scene &) { QCOMPARE(storedLame(), expected); };
+}
+const Step storeNoEntry = store(QString());
+const Step show = [](Scene &s) {
+    s.ref.show();
+    s.noteFirst();
+};
+const Step activateOther = [](Scene &s) {
+    s.other.emplace().show();
+    QVERIFY(QTest::qWaitForWindowActive(&*s.other));
+};
+// Unloaded at once, not only once the window is destroyed.
+const Step clickExit = [](Scene &s) {
+    QTest::mouseClick(s.ref.window()->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
+    QVERIFY(!s.ref.isLoaded());
+};
+const Step release = [](Scene &s) {
+    s.ref.unloadAndRelease();
+    QVERIFY(!s.ref.isLoaded());
+};
 
 // The window at the end of a script.
 struct Outcome {
@@ -217,45 +221,19 @@ private slots:
         const auto row = [](const char *name, const Outcome &outcome, const Script &script) {
             QTest::newRow(name) << script << outcome;
         };
-
         row("a read loads the window hidden; once loaded, the window is read, not the file", {.box = "/a"},
-            [](Scene &s) {
-                s.store("/a");
-                s.read("/a");
-                s.store("/b");
-                s.read("/a");
-            });
-        row("a load without an entry writes an empty path back", {.box = ""}, [](Scene &s) {
-            s.storeNoEntry();
-            s.read("");
-            s.fileHolds("");
-        });
-        row("a load keeps a path past the read limit", {.box = longPath}, [longPath](Scene &s) {
-            s.store(longPath);
-            s.read(longPath);
-            s.fileHolds(longPath);
-        });
+            {store("/a"), read("/a"), store("/b"), read("/a")});
+        row("a load without an entry writes an empty path back", {.box = ""},
+            {storeNoEntry, read(""), fileHolds("")});
+        row("a load keeps a path past the read limit", {.box = longPath},
+            {store(longPath), read(longPath), fileHolds(longPath)});
         row("showing twice keeps one window and brings it to the front", {.shown = true, .box = "/a"},
-            [](Scene &s) {
-                s.store("/a");
-                s.show();
-                s.activateOther();
-                s.show();
-            });
+            {store("/a"), show, activateOther, show});
         row("after Exit, showing loads a new window that reads the file afresh",
-            {.shown = true, .box = "/b", .firstWindow = false}, [](Scene &s) {
-                s.store("/a");
-                s.show();
-                s.exit();
-                s.store("/b");
-                s.show();
-            });
-        row("after a release, a read loads a new window", {.box = "/b", .firstWindow = false}, [](Scene &s) {
-            s.show();
-            s.release();
-            s.store("/b");
-            s.read("/b");
-        });
+            {.shown = true, .box = "/b", .firstWindow = false},
+            {store("/a"), show, clickExit, store("/b"), show});
+        row("after a release, a read loads a new window", {.box = "/b", .firstWindow = false},
+            {show, release, store("/b"), read("/b")});
     }
 
     void referenceKeepsOneWindowAndLoadsItWhenTouched()
@@ -263,9 +241,11 @@ private slots:
         QFETCH(Script, script);
         QFETCH(Outcome, outcome);
         Scene scene;
-        script(scene);
-        if (QTest::currentTestFailed())
-            return;
+        for (const Step &step : script) {
+            step(scene);
+            if (QTest::currentTestFailed())
+                return;
+        }
 
         ui::Configuration *window = scene.ref.window();
         QVERIFY(window);

@@ -167,21 +167,15 @@ private slots:
         QTest::addColumn<QString>("why"); // empty: the line keeps the rule
         const QString notCore = "not a Qt Core header";
         QTest::newRow("a widget class is refused") << QString("#include <QWidget>") << notCore;
-        QTest::newRow("a painting class is refused") << QString("#include <QColor>") << notCore;
         QTest::newRow("a module path is refused") << QString("#include <QtWidgets/QApplication>") << notCore;
         QTest::newRow("a window header is refused")
             << QString("#include \"ui/frmmain.h\"") << QString("ui/ is not among batch, settings, platform");
         QTest::newRow("a system header is refused")
             << QString("  #  include <sys/wait.h>")
             << QString("operating-system headers belong in platform/");
-        QTest::newRow("a missing file is refused")
-            << QString("#include \"settings/nothere.h\"") << QString("no such file in the source tree");
         QTest::newRow("a Qt Core class passes") << QString("#include <QStringList>") << QString();
-        QTest::newRow("a Qt Core module path passes") << QString("#include <QtCore/QProcess>") << QString();
-        QTest::newRow("a settings header passes") << QString("#include \"settings/cinifile.h\"") << QString();
         QTest::newRow("a header beside the includer passes")
             << QString("#include \"mainview.h\"") << QString();
-        QTest::newRow("the standard library passes") << QString("#include <functional>") << QString();
         QTest::newRow("a commented-out line is no include") << QString("// #include <QWidget>") << QString();
     }
 
