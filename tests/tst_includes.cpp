@@ -21,6 +21,7 @@ enum class Origin {
     QtOther,         // any other Qt header: widgets, painting, fonts, windows...
     SystemHeader,    // a C or operating-system header: <unistd.h>, <sys/wait.h>, <windows.h>
     StandardLibrary, // <functional>, <memory>...
+    Generated,       // written by the build: moc_x.cpp, x.moc, ui_x.h, qrc_x.cpp
     Unknown,         // a quoted name found nowhere in the source tree
 };
 
@@ -38,6 +39,9 @@ bool isQtCoreHeader(const QString &name)
 // name is what stands between the quotes or angle brackets; includer is the including file.
 Included classify(const QString &name, bool quoted, const QString &includer)
 {
+    static const QRegularExpression generated(QStringLiteral(R"(^(moc_|ui_|qrc_).*|.*\.moc$)"));
+    if (quoted && generated.match(name).hasMatch())
+        return {Origin::Generated, {}};
     if (quoted) {
         // A quoted name is looked for beside the includer first, then from the source root, as the
         // compiler does with the libraries' include folder.
@@ -78,6 +82,7 @@ QString offence(const Included &included, const Rule &rule)
                    : QStringLiteral("%1/ is not among %2").arg(included.folder, rule.ourFolders.join(", "));
     case Origin::QtCore:
     case Origin::StandardLibrary:
+    case Origin::Generated:
         return {};
     case Origin::QtOther:
         return rule.anyQt ? QString() : QStringLiteral("not a Qt Core header");
@@ -176,6 +181,7 @@ private slots:
         QTest::newRow("a Qt Core class passes") << QString("#include <QStringList>") << QString();
         QTest::newRow("a header beside the includer passes")
             << QString("#include \"mainview.h\"") << QString();
+        QTest::newRow("a file the build writes passes") << QString("#include \"batchrun.moc\"") << QString();
         QTest::newRow("a commented-out line is no include") << QString("// #include <QWidget>") << QString();
     }
 
