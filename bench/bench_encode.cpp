@@ -16,6 +16,9 @@
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
 
+#include "benchsupport.h"
+#include "testsupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,12 +27,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtEndian>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <numbers>
 
 namespace {
 
@@ -72,51 +72,6 @@ private:
     QString m_path;
 };
 
-// Seconds of a 440 Hz tone, 16-bit stereo at 44.1 kHz.
-bool writeWav(const QString &path, quint32 seconds = 1)
-{
-    const quint32 rate = 44100;
-    const quint32 frames = rate * seconds;
-    const quint32 dataBytes = frames * 4;
-    QByteArray wav;
-    auto le32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        wav.append(b, 4);
-    };
-    auto le16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        wav.append(b, 2);
-    };
-    wav.append("RIFF");
-    le32(36 + dataBytes);
-    wav.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(2);
-    le32(rate);
-    le32(rate * 4);
-    le16(4);
-    le16(16);
-    wav.append("data");
-    le32(dataBytes);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto s = static_cast<qint16>(12000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / rate));
-        le16(static_cast<quint16>(s));
-        le16(static_cast<quint16>(s));
-    }
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 void removeMp3s(const QString &folder)
 {
     for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
@@ -124,6 +79,8 @@ void removeMp3s(const QString &folder)
 }
 
 } // namespace
+
+using testsupport::median;
 
 int main(int argc, char **argv)
 {
@@ -145,7 +102,7 @@ int main(int argc, char **argv)
     view.outPath = outFolder;
     for (int i = 0; i < kFiles; ++i) {
         const QString wav = dir.filePath(QStringLiteral("tone%1.wav").arg(i, 2, 10, QLatin1Char('0')));
-        if (!writeWav(wav))
+        if (!testsupport::writeToneWav(wav, 1.0))
             return 1;
         view.rows << wav;
     }
@@ -230,7 +187,7 @@ int main(int argc, char **argv)
     std::printf("longest gap between %d ms timer ticks: during a batch %.1f ms", kTickMilliseconds,
                 longestGapMs());
     const QString longWav = dir.filePath(QStringLiteral("long.wav"));
-    if (writeWav(longWav, 60)) {
+    if (testsupport::writeToneWav(longWav, 60.0)) {
         view.rows = {longWav};
         std::printf(", during one file of 60 s %.1f ms", longestGapMs());
     }

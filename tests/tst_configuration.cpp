@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -24,7 +25,8 @@ namespace {
 // The whole stored value, past the settings read limit.
 QString storedLame()
 {
-    return platform::GetPrivateProfileString("PATHS", "LAME", "<missing>", 32768, settings::settingsFilePath());
+    return platform::GetPrivateProfileString("PATHS", "LAME", "<missing>", 32768,
+                                             settings::settingsFilePath());
 }
 
 QByteArray settingsBytes()
@@ -33,15 +35,91 @@ QByteArray settingsBytes()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// With the path given, or without an entry when it is null.
+// A settings file with the path given, or without an entry for it when the path is null.
 void storeLame(const QString &path)
 {
-    const QByteArray content = "[PATHS]\nSource Path=/opt\n" + (path.isNull() ? "" : "LAME=" + path.toUtf8() + "\n");
+    QByteArray content = "[PATHS]\nSource Path=/opt\n";
+    if (!path.isNull())
+        content += "LAME=" + path.toUtf8() + "\n";
     QFile file(settings::settingsFilePath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
 }
 
+// How the path box is changed.
+enum class Change {
+    Typed,                   // keys typed into the box
+    Picked,                  // a file chosen in the dialog
+    DialogCancelled,         // the dialog shown and cancelled
+    UnloadedWhileDialogOpen, // the real dialog shown, and the window unloaded from inside its event loop
+};
+
+// What a script of steps works on: the program's one reference to the window, the first window it ever
+// loaded (so that a reused window can be told from a new one), and another window to take the focus.
+struct Scene {
+    ConfigurationRef &ref = ConfigurationRef::program();
+    QPointer<ui::Configuration> first;
+    bool loadedOnce = false;
+    std::optional<QWidget> other;
+
+    void noteFirst()
+    {
+        if (!loadedOnce) {
+            first = ref.window();
+            loadedOnce = !first.isNull();
+        }
+    }
+};
+
+// One step, checked as it goes.
+using Step = std::function<void(Scene &)>;
+using Script = QList<Step>;
+
+Step store(const QString &path)
+{
+    return [path](Scene &) { storeLame(path); };
+}
+Step read(const QString &expected)
+{
+    return [expected](Scene &s) {
+        QCOMPARE(s.ref.lamePath(), expected);
+        s.noteFirst();
+    };
+}
+Step fileHolds(const QString &expected)
+{
+    return [expected](Scene &) { QCOMPARE(storedLame(), expected); };
+}
+const Step storeNoEntry = store(QString());
+const Step show = [](Scene &s) {
+    s.ref.show();
+    s.noteFirst();
+};
+const Step activateOther = [](Scene &s) {
+    s.other.emplace().show();
+    QVERIFY(QTest::qWaitForWindowActive(&*s.other));
+};
+// Unloaded at once, not only once the window is destroyed.
+const Step clickExit = [](Scene &s) {
+    QTest::mouseClick(s.ref.window()->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
+    QVERIFY(!s.ref.isLoaded());
+};
+const Step release = [](Scene &s) {
+    s.ref.unloadAndRelease();
+    QVERIFY(!s.ref.isLoaded());
+};
+
+// The window at the end of a script.
+struct Outcome {
+    bool shown = false; // else loaded and hidden
+    QString box;
+    bool firstWindow = true; // the first window loaded, not a later one
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(Script)
+Q_DECLARE_METATYPE(Outcome)
 
 class TestConfiguration : public QObject {
     Q_OBJECT
@@ -65,125 +143,117 @@ private slots:
     void eachChangeOfTheBoxWritesItOnce_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("action"); // "keys:" typed ('\b' is Backspace); "pick:" a file; "cancel"; "unload"
-        QTest::addColumn<QStringList>("onDisk"); // the stored path at each write
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("input");      // keys typed ('\b' is Backspace), or the file picked
+        QTest::addColumn<QStringList>("writes"); // what the file holds at each write
+        QTest::addColumn<QString>("result");     // in the box and in the file afterwards
 
-        QTest::newRow("typing: a write per key") << "/lamx" << "keys:\be" << QStringList{"/lam", "/lame"} << "/lame";
-        QTest::newRow("picking a file") << "/a" << "pick:/b" << QStringList{"/b", "/b"} << "/b";
-        QTest::newRow("picking the file already shown") << "/a" << "pick:/a" << QStringList{"/a"} << "/a";
-        QTest::newRow("cancelled dialog") << "/a" << "cancel" << QStringList{} << "/a";
-        // A run that ends while the real dialog is open unloads the window from inside the dialog's event loop.
-        QTest::newRow("window unloaded while its dialog is open") << "/a" << "unload" << QStringList{} << "/a";
+        QTest::newRow("each typed key writes the box once")
+            << u"/lamx"_s << Change::Typed << u"\be"_s << QStringList{"/lam", "/lame"} << u"/lame"_s;
+        QTest::newRow("a picked file is written by the box's change and by the pick")
+            << u"/a"_s << Change::Picked << u"/b"_s << QStringList{"/b", "/b"} << u"/b"_s;
+        QTest::newRow("picking the file already shown writes it once")
+            << u"/a"_s << Change::Picked << u"/a"_s << QStringList{"/a"} << u"/a"_s;
+        QTest::newRow("a cancelled dialog writes nothing")
+            << u"/a"_s << Change::DialogCancelled << QString() << QStringList{} << u"/a"_s;
+        QTest::newRow("a window unloaded while its dialog is open writes nothing")
+            << u"/a"_s << Change::UnloadedWhileDialogOpen << QString() << QStringList{} << u"/a"_s;
     }
 
     void eachChangeOfTheBoxWritesItOnce()
     {
         QFETCH(QString, stored);
-        QFETCH(QString, action);
-        QFETCH(QStringList, onDisk);
-        QFETCH(QString, box);
+        QFETCH(Change, change);
+        QFETCH(QString, input);
+        QFETCH(QStringList, writes);
+        QFETCH(QString, result);
         storeLame(stored);
         ConfigurationRef::program().show();
         QPointer<ui::Configuration> window = ConfigurationRef::program().window();
         QVERIFY(window && QTest::qWaitForWindowActive(window));
         const QByteArray before = settingsBytes();
-        QStringList written; // what the file holds at each write
-        connect(window, &ui::Configuration::lamePathWritten, this, [&] { written << storedLame(); });
+        QStringList written;
+        QObject listener; // the connection ends with this function, even should the window outlive it
+        connect(window, &ui::Configuration::lamePathWritten, &listener, [&] { written << storedLame(); });
+
         ui::ScriptedFileDialogs dialogs;
-        if (action == "unload")
-            ui::FileDialog::setHandler({});
-        if (action.startsWith("pick:"))
-            dialogs.choose(action.mid(5));
-        std::optional<QFileDialog::FileMode> mode;
+        if (change == Change::Picked)
+            dialogs.choose(input);
+        if (change == Change::UnloadedWhileDialogOpen)
+            ui::FileDialog::setHandler({}); // the real dialog
+        // A real dialog, wherever one opens, is noted and answered by unloading the window, as a run that
+        // ends while it is open does.
+        std::optional<QFileDialog::FileMode> realDialog;
         QTimer poll;
         poll.callOnTimeout([&] {
             if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
                 poll.stop();
-                mode = dialog->fileMode();
+                realDialog = dialog->fileMode();
                 ConfigurationRef::program().unloadAndRelease();
             }
         });
         poll.start(10);
-        if (action.startsWith("keys:"))
-            QTest::keyClicks(window->findChild<QLineEdit *>("txtLamePath"), action.mid(5));
+        if (change == Change::Typed)
+            QTest::keyClicks(window->findChild<QLineEdit *>("txtLamePath"), input);
         else
             QTest::mouseClick(window->findChild<QPushButton *>("cmdSelectlme"), Qt::LeftButton);
 
-        QCOMPARE(dialogs.shown, int(action.startsWith("pick:") || action == "cancel"));
-        QCOMPARE(mode, action == "unload" ? std::optional(QFileDialog::ExistingFile) : std::nullopt);
-        QCOMPARE(written, onDisk);
-        QCOMPARE(storedLame(), box);
-        if (box == stored)
-            QCOMPARE(settingsBytes(), before);
-        QCOMPARE(window ? window->lamePath() : u"<unloaded>"_s, action == "unload" ? u"<unloaded>"_s : box);
+        const bool unloaded = change == Change::UnloadedWhileDialogOpen;
+        QCOMPARE(dialogs.shown, change == Change::Picked || change == Change::DialogCancelled ? 1 : 0);
+        QCOMPARE(realDialog, unloaded ? std::optional(QFileDialog::ExistingFile) : std::nullopt);
+        QCOMPARE(written, writes);
+        QCOMPARE(storedLame(), result);
+        if (result == stored)
+            QCOMPARE(settingsBytes(), before); // not even rewritten
+        QCOMPARE(window.isNull(), unloaded);
+        if (window)
+            QCOMPARE(window->lamePath(), result);
     }
 
     void referenceKeepsOneWindowAndLoadsItWhenTouched_data()
     {
-        // Steps: "store:P" puts P into the file, "noentry" a file without it; "read:P" reads the path
-        // through the reference and expects P; "file:P" expects the file to hold P; "show"; "exit"
-        // clicks Exit; "release" unloads and releases; "other" activates another window.
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<bool>("shown"); // else hidden
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<bool>("firstWindow"); // the window at the end is the first one loaded
-
-        QTest::newRow("read loads it hidden, and a loaded window is read, not the file")
-            << "store:/a read:/a store:/b read:/a" << false << "/a" << true;
-        QTest::newRow("load writes an empty path for no entry") << "noentry read: file:" << false << "" << true;
+        QTest::addColumn<Script>("script");
+        QTest::addColumn<Outcome>("outcome");
         // The read limit would cut it, and the load's write-back would store the cut path.
         const QString longPath = "/srv/" + QString(60, 'a') + "/" + QString(60, 'b') + "/lame";
-        QTest::newRow("load keeps a path past the read limit")
-            << QString("store:%1 read:%1 file:%1").arg(longPath) << false << longPath << true;
-        QTest::newRow("show twice: one window, in front") << "store:/a show other show" << true << "/a" << true;
-        QTest::newRow("Exit, then show loads afresh") << "store:/a show exit store:/b show" << true << "/b" << false;
-        QTest::newRow("shown, released, read anew") << "show release store:/b read:/b" << false << "/b" << false;
+
+        // A row: its name, the window at the end, and the steps that lead there.
+        const auto row = [](const char *name, const Outcome &outcome, const Script &script) {
+            QTest::newRow(name) << script << outcome;
+        };
+        row("a read loads the window hidden; once loaded, the window is read, not the file", {.box = "/a"},
+            {store("/a"), read("/a"), store("/b"), read("/a")});
+        row("a load without an entry writes an empty path back", {.box = ""},
+            {storeNoEntry, read(""), fileHolds("")});
+        row("a load keeps a path past the read limit", {.box = longPath},
+            {store(longPath), read(longPath), fileHolds(longPath)});
+        row("showing twice keeps one window and brings it to the front", {.shown = true, .box = "/a"},
+            {store("/a"), show, activateOther, show});
+        row("after Exit, showing loads a new window that reads the file afresh",
+            {.shown = true, .box = "/b", .firstWindow = false},
+            {store("/a"), show, clickExit, store("/b"), show});
+        row("after a release, a read loads a new window", {.box = "/b", .firstWindow = false},
+            {show, release, store("/b"), read("/b")});
     }
 
     void referenceKeepsOneWindowAndLoadsItWhenTouched()
     {
-        QFETCH(QString, steps);
-        QFETCH(bool, shown);
-        QFETCH(QString, box);
-        QFETCH(bool, firstWindow);
-        ConfigurationRef &ref = ConfigurationRef::program();
-        QPointer<ui::Configuration> first;
-        bool seenFirst = false;
-        std::optional<QWidget> other;
-
-        for (const QString &step : steps.split(' ')) {
-            if (step.startsWith("store:")) {
-                storeLame(step.mid(6));
-            } else if (step == "noentry") {
-                storeLame(QString());
-            } else if (step.startsWith("read:")) {
-                QCOMPARE(ref.lamePath(), step.mid(5));
-            } else if (step.startsWith("file:")) {
-                QCOMPARE(storedLame(), step.mid(5));
-            } else if (step == "show") {
-                ref.show();
-            } else if (step == "exit") {
-                QTest::mouseClick(ref.window()->findChild<QPushButton *>("cmdQuit"), Qt::LeftButton);
-            } else if (step == "release") {
-                ref.unloadAndRelease();
-            } else if (step == "other") {
-                other.emplace().show();
-                QVERIFY(QTest::qWaitForWindowActive(&*other));
-            }
-            if (!seenFirst)
-                seenFirst = (first = ref.window());
-            if (step == "exit" || step == "release")
-                QVERIFY(!ref.isLoaded()); // at once, not only once it is destroyed
+        QFETCH(Script, script);
+        QFETCH(Outcome, outcome);
+        Scene scene;
+        for (const Step &step : script) {
+            step(scene);
+            if (QTest::currentTestFailed())
+                return;
         }
 
-        ui::Configuration *window = ref.window();
+        ui::Configuration *window = scene.ref.window();
         QVERIFY(window);
-        QTRY_COMPARE(QApplication::topLevelWidgets().size(), other ? 2 : 1); // unloaded ones are destroyed
-        QCOMPARE(window->isVisible(), shown);
-        QCOMPARE(window == first, firstWindow);
-        QCOMPARE(window->lamePath(), box);
-        if (shown)
+        QTRY_COMPARE(QApplication::topLevelWidgets().size(), scene.other ? 2 : 1); // unloaded ones destroyed
+        QCOMPARE(window->isVisible(), outcome.shown);
+        QCOMPARE(window == scene.first, outcome.firstWindow);
+        QCOMPARE(window->lamePath(), outcome.box);
+        if (outcome.shown)
             QVERIFY(QTest::qWaitForWindowActive(window));
     }
 };

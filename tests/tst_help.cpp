@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 static const QString kSources = QStringLiteral(PURLWAVE_SOURCE_DIR "/help");
 static const QString kBuilt = testsupport::binDir() + QStringLiteral("/purlwave.chm");
 
@@ -34,7 +36,8 @@ private slots:
     {
         QProcess extract; // Debian's chmlib tools (libchm-bin) unpack only a valid file
         extract.start("extract_chmLib", {kBuilt, m_extracted.path()});
-        QVERIFY(extract.waitForFinished(30000) && extract.exitStatus() == QProcess::NormalExit && !extract.exitCode());
+        QVERIFY(extract.waitForFinished(30000) && extract.exitStatus() == QProcess::NormalExit
+                && !extract.exitCode());
         const QByteArray system = fileBytes(m_extracted.path() + "/#SYSTEM");
         QVERIFY(system.contains("index.html") && system.contains("contents.hhc")); // what the viewer opens
     }
@@ -48,35 +51,45 @@ private slots:
     void helpFileHoldsEveryPage_data()
     {
         QTest::addColumn<QString>("name");
-        const QStringList pages = QDir(kSources).entryList({"*.html", "*.css", "*.hhc", "*.hhk"}, QDir::Files);
+        const QStringList pages = QDir(kSources).entryList({"*.html", "*.css", "*.hhc", "*.hhk"},
+                                                           QDir::Files);
         QVERIFY(pages.contains("index.html"));
         for (const QString &page : pages)
             QTest::newRow(qPrintable(page)) << page;
     }
 
-    // Each page is in the file as written, and each HTML page is in the contents.
+    // Each page is in the file as written; each HTML page is in the contents, and each but the start page
+    // in the index.
     void helpFileHoldsEveryPage()
     {
         QFETCH(QString, name);
         const QByteArray source = fileBytes(kSources + '/' + name);
         QVERIFY(!source.isEmpty());
         QCOMPARE(fileBytes(m_extracted.path() + '/' + name), source);
-        if (name.endsWith(".html"))
-            QVERIFY2(fileBytes(m_extracted.path() + "/contents.hhc").contains("value=\"" + name.toUtf8() + "\""),
-                     qPrintable(name + " is not in the contents"));
+        if (!name.endsWith(".html"))
+            return;
+        const QByteArray reference = "value=\"" + name.toUtf8() + "\"";
+        QVERIFY2(fileBytes(m_extracted.path() + "/contents.hhc").contains(reference),
+                 qPrintable(name + " is not in the contents (contents.hhc)"));
+        if (name != "index.html")
+            QVERIFY2(fileBytes(m_extracted.path() + "/index.hhk").contains(reference),
+                     qPrintable(name + " is not in the index (index.hhk)"));
     }
 
     void f1InTheConfigurationWindowOpensTheHelpFile_data()
     {
         using App = platform::DesktopApplication;
-        QTest::addColumn<bool>("present"); // the help file is beside the program
+        QTest::addColumn<bool>("present");    // the help file is beside the program
         QTest::addColumn<App>("application"); // whether the desktop has one for the file's type
         QTest::addColumn<bool>("viewerOpens");
         QTest::addColumn<QString>("message"); // what the box says besides the file's name; empty: no box
-        QTest::newRow("beside the program") << true << App::Found << true << "";
-        QTest::newRow("no viewer for it") << true << App::Unknown << false << "could not be opened";
-        QTest::newRow("no application for the file type") << true << App::None << true << "could not be opened";
-        QTest::newRow("missing") << false << App::Found << true << "was not found";
+        QTest::newRow("a help file beside the program goes to its viewer, without a box")
+            << true << App::Found << true << QString();
+        QTest::newRow("a desktop that cannot be asked, and an opener that fails, is told")
+            << true << App::Unknown << false << u"could not be opened"_s;
+        QTest::newRow("a desktop without an application for the file type is told, the opener not asked")
+            << true << App::None << true << u"could not be opened"_s;
+        QTest::newRow("a missing help file is told") << false << App::Found << true << u"was not found"_s;
     }
 
     void f1InTheConfigurationWindowOpensTheHelpFile()

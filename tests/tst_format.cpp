@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The C++ sources laid out as .clang-format says, checked by clang-format itself. Runs only in a build
+// configured with -DPURLWAVE_FORMAT_CHECK=ON; then a missing clang-format is a failure, not a skip.
+#include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+const QString kSourceDir = QStringLiteral(PURLWAVE_SOURCE_DIR);
+
+// The C++ files under folder (a file name stands for itself), build folders left out.
+QStringList sourcesIn(const QString &folder)
+{
+    const QString root = kSourceDir + '/' + folder;
+    if (QFileInfo(root).isFile())
+        return {root};
+    QStringList files;
+    QDirIterator it(root, {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString relative = QDir(kSourceDir).relativeFilePath(file);
+        if (!relative.split('/').first().startsWith("build") && !relative.contains("/build/"))
+            files << file;
+    }
+    files.sort();
+    return files;
+}
+
+QString clangFormat()
+{
+    for (const char *name : {"clang-format", "clang-format-14"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+} // namespace
+
+class TestFormat : public QObject {
+    Q_OBJECT
+
+    QString m_version;
+
+private slots:
+    void initTestCase()
+    {
+#ifndef PURLWAVE_FORMAT_CHECK
+        QSKIP("the layout check is off; configure with -DPURLWAVE_FORMAT_CHECK=ON to run it");
+#endif
+        QVERIFY2(!clangFormat().isEmpty(),
+                 "clang-format is not installed (Debian: apt-get install clang-format)");
+        QProcess version;
+        version.start(clangFormat(), {"--version"});
+        QVERIFY(version.waitForFinished(30000));
+        m_version = QString::fromLocal8Bit(version.readAllStandardOutput()).trimmed();
+    }
+
+    void sourcesAreLaidOutAsTheRulesSay_data()
+    {
+        QTest::addColumn<QString>("folder");
+        for (const char *folder :
+             {"batch", "settings", "platform", "ui", "tests", "bench", "tools", "main.cpp"})
+            QTest::newRow(folder) << QString::fromLatin1(folder);
+    }
+
+    // clang-format names each line that would change; its output is the message.
+    void sourcesAreLaidOutAsTheRulesSay()
+    {
+        QFETCH(QString, folder);
+        const QStringList files = sourcesIn(folder);
+        QVERIFY2(!files.isEmpty(), qPrintable(folder + " holds no sources"));
+        QProcess check;
+        check.setProcessChannelMode(QProcess::MergedChannels);
+        check.start(clangFormat(),
+                    QStringList{"--dry-run", "-Werror", "--style=file:" + kSourceDir + "/.clang-format"}
+                        + files);
+        QVERIFY2(check.waitForFinished(120000), qPrintable(check.errorString()));
+        const QByteArray output = check.readAll();
+        const bool laidOut = check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
+        if (!laidOut)
+            std::fputs(output.constData(), stderr); // in full: a test message would be cut
+        QVERIFY2(laidOut,
+                 qPrintable(QStringLiteral("%1 places differ from the layout rules, listed above. "
+                                           "Apply the rules with: clang-format -i <file>. Checked with %2; "
+                                           "the rules are written for clang-format 14.")
+                                .arg(output.count("clang-format-violations"))
+                                .arg(m_version)));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFormat)
+#include "tst_format.moc"
