@@ -1,7 +1,7 @@
 // The program's start through the real main window, on real settings files in a temporary program folder.
 #include "programsupport.h"
-#include "ui/help.h"
-#include "ui/statuslamp.h"
+#include "recordedhelprequests.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -23,7 +23,7 @@ class TestFormLoad : public QObject, testsupport::ProgramFixture {
     bool load()
     {
         ui::Main();
-        m_window = qobject_cast<frmMain *>(QApplication::topLevelWidgets().value(0));
+        m_window = qobject_cast<ui::frmMain *>(QApplication::topLevelWidgets().value(0));
         return QApplication::topLevelWidgets().size() == 1 && m_window
                && QTest::qWaitForWindowActive(m_window);
     }
@@ -126,7 +126,7 @@ private slots:
     void f1AsksForTheHelpFileBesideTheProgramEvenAfterASecondLoad()
     {
         QVERIFY(QFile(settings::helpFilePath()).open(QIODevice::WriteOnly));
-        ui::RecordedHelpRequests help;
+        testsupport::RecordedHelpRequests help;
         QVERIFY(load());
         m_window->Form_Load();
         for (const char *focus : {"txtOutPath", "lstWavefiles"}) {

@@ -1,9 +1,9 @@
 // The main window on the program's real start: its controls, its keys, and Encode and Cancel through a run.
 #include "batch/batchrun.h"
 #include "programsupport.h"
+#include "recordedmessageboxes.h"
 #include "testsupport.h"
-#include "ui/messagebox.h"
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -202,7 +202,7 @@ private slots:
         QFETCH(bool, encodeEnabled);
         QFETCH(QString, clicked);
         QFETCH(QString, focused);
-        ui::RecordedMessageBoxes boxes;
+        testsupport::RecordedMessageBoxes boxes;
         m_window->setCancelEnabled(true); // as during a run
         m_window->setEncodeEnabled(encodeEnabled);
         control(focus)->setFocus();
@@ -229,7 +229,7 @@ private slots:
         const QString encoder = cancel ? testsupport::standinEncoder() : testsupport::realLame();
         // Stored after the start: the first Encode finds it in the settings file.
         QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()));
-        ui::RecordedMessageBoxes boxes;
+        testsupport::RecordedMessageBoxes boxes;
         for (const char *name : {"first take.wav", "Second.WAV"}) {
             QVERIFY(testsupport::writeToneWav(path(name), 1.0));
             control<QListWidget>("lstWavefiles")->addItem(path(name));
