@@ -5,6 +5,7 @@
 #include "recordedmessageboxes.h"
 #include "scriptedaddfiles.h"
 #include "scriptedfolderbrowse.h"
+#include "settings/keys.h"
 #include "testsupport.h"
 #include "ui/widgets/wavelist.h"
 
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <functional>
+
+namespace keys = settings::keys;
 
 using namespace testsupport;
 using namespace Qt::StringLiterals;
@@ -366,7 +369,7 @@ private slots:
         if (configurationLoaded)
             QCOMPARE(ui::ConfigurationRef::program().lamePath(), standinEncoder());
         // Changed behind the loaded window's back: its box is what a run would take.
-        QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", u"/opt/lame/bin/lame"_s,
+        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, u"/opt/lame/bin/lame"_s,
                                                     settings::settingsFilePath()));
 
         click("cmdAbout");

@@ -2,6 +2,7 @@
 #include "batch/batchrun.h"
 #include "programsupport.h"
 #include "recordedmessageboxes.h"
+#include "settings/keys.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 
@@ -12,6 +13,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+
+namespace keys = settings::keys;
 
 namespace {
 
@@ -228,7 +231,8 @@ private slots:
         QFETCH(bool, cancel);
         const QString encoder = cancel ? testsupport::standinEncoder() : testsupport::realLame();
         // Stored after the start: the first Encode finds it in the settings file.
-        QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()));
+        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, encoder,
+                                                    settings::settingsFilePath()));
         testsupport::RecordedMessageBoxes boxes;
         for (const char *name : {"first take.wav", "Second.WAV"}) {
             QVERIFY(testsupport::writeToneWav(path(name), 1.0));

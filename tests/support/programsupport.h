@@ -6,6 +6,7 @@
 // widgets.
 
 #include "platform/profile.h"
+#include "settings/keys.h"
 #include "settings/location.h"
 #include "ui/windows/configuration.h"
 #include "ui/windows/frmmain.h"
@@ -32,7 +33,8 @@ namespace testsupport {
 // nullptr.
 inline ui::frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
 {
-    if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
+    if (!platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame, encoder,
+                                             settings::settingsFilePath()))
         return nullptr;
     ui::Main(arguments);
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -99,8 +101,8 @@ protected:
     // The whole stored output folder, past the settings object's read limit.
     QString storedDestination() const
     {
-        return platform::GetPrivateProfileString("PATHS", "Destination Path", "<missing>", 4096,
-                                                 settings::settingsFilePath());
+        return platform::GetPrivateProfileString(settings::keys::kPaths, settings::keys::kDestinationPath,
+                                                 "<missing>", 4096, settings::settingsFilePath());
     }
 
     // Drags what a file manager offers (files by name in the program folder, web links, text when given) to
