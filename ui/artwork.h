@@ -5,7 +5,6 @@
 #include <QSize>
 
 class QPainter;
-class QPixmap;
 class QRectF;
 
 // Every picture the program draws for itself, so that it needs no image files but
