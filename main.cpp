@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/moddrag.h"
+#include "ui/windows/moddrag.h"
 
 #include <QApplication>
 

@@ -16,9 +16,9 @@
 //   bench_drop [rounds]     (default 7; runs offscreen unless told otherwise)
 #include "platform/profile.h"
 #include "settings/location.h"
-#include "ui/configurationref.h"
-#include "ui/frmmain.h"
-#include "ui/messagebox.h"
+#include "ui/windows/configurationref.h"
+#include "ui/windows/frmmain.h"
+#include "recordedmessageboxes.h"
 
 #include "benchsupport.h"
 
@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
     if (!folder.isValid())
         return 1;
     settings::setProgramFolderForTesting(folder.path());
-    ui::RecordedMessageBoxes boxes;
+    testsupport::RecordedMessageBoxes boxes;
 
     QByteArray uriList;
     for (int i = 0; i < kRows; ++i) {
@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
     int failures = 0;
     {
         ui::ConfigurationRef configuration;
-        auto window = std::make_unique<frmMain>(configuration);
+        auto window = std::make_unique<ui::frmMain>(configuration);
         window->Form_Load();
         QApplication::processEvents();
         auto *list = window->findChild<QListWidget *>(QStringLiteral("lstWavefiles"));

@@ -8,7 +8,7 @@
 //
 //   bench_startup [rounds]     (default 11; children run offscreen unless told otherwise)
 #include "settings/location.h"
-#include "ui/moddrag.h"
+#include "ui/windows/moddrag.h"
 
 #include "benchsupport.h"
 

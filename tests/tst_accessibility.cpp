@@ -4,10 +4,9 @@
 // platform has no active accessibility, and Qt hands no change events on without one: the announcements are
 // checked against a real screen reader bus instead (scripts/atspi-dump.sh).
 #include "programsupport.h"
+#include "scriptedfiledialogs.h"
 #include "testsupport.h"
-#include "ui/filedialog.h"
-#include "ui/messagebox.h"
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -151,7 +150,7 @@ private slots:
         QFETCH(Qt::Key, key);
         QFETCH(bool, closes);
         QFETCH(int, dialogs);
-        ui::ScriptedFileDialogs dialog;
+        ScriptedFileDialogs dialog;
         ui::ConfigurationRef::program().show();
         QPointer<ui::Configuration> window = configuration();
         QVERIFY(QTest::qWaitForWindowExposed(window));

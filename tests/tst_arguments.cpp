@@ -2,8 +2,8 @@
 // Files given to the program: its arguments become rows on the real window, as a drop of those files would
 // add them, with real files in a temporary program folder.
 #include "programsupport.h"
+#include "recordedmessageboxes.h"
 #include "testsupport.h"
-#include "ui/messagebox.h"
 
 #include <QByteArrayList>
 
@@ -67,7 +67,7 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QString, told);
 
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         // The folder is made by start(); so the arguments are formed once it is known.
         auto dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid() && QDir::setCurrent(dir->path()));

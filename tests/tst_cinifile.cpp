@@ -2,6 +2,7 @@
 
 #include "platform/profile.h"
 #include "settings/cinifile.h"
+#include "settings/keys.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,9 +40,10 @@ private slots:
         QFETCH(int, length);
         m_ini.setInifile(m_dir.filePath("long.ini"));
         const QString value(length, u'p');
-        QVERIFY(m_ini.WriteFile("PATHS", "LAME", "/old") && m_ini.WriteFile("PATHS", "Lame", value));
-        QCOMPARE(platform::GetPrivateProfileString("PATHS", "LAME", {}, 4096, m_ini.inifile()), value);
-        QCOMPARE(m_ini.GetFile("PATHS", "LAME"), QString(qMin(length, 99), u'p'));
+        using namespace settings::keys;
+        QVERIFY(m_ini.WriteFile(kPaths, kLame, "/old") && m_ini.WriteFile(kPaths, kLameAsWritten, value));
+        QCOMPARE(platform::GetPrivateProfileString(kPaths, kLame, {}, 4096, m_ini.inifile()), value);
+        QCOMPARE(m_ini.GetFile(kPaths, kLame), QString(qMin(length, 99), u'p'));
     }
 };
 

@@ -2,11 +2,12 @@
 // The list commands, Quit and the folder picker on the program's real start, with
 // settings on real files in a temporary program folder.
 #include "programsupport.h"
+#include "recordedmessageboxes.h"
 #include "scriptedaddfiles.h"
+#include "scriptedfolderbrowse.h"
+#include "settings/keys.h"
 #include "testsupport.h"
-#include "ui/messagebox.h"
-#include "ui/modfolderbrowse.h"
-#include "ui/wavelist.h"
+#include "ui/widgets/wavelist.h"
 
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <functional>
+
+namespace keys = settings::keys;
 
 using namespace testsupport;
 using namespace Qt::StringLiterals;
@@ -152,7 +155,7 @@ private slots:
         QFETCH(QString, left);
         QFETCH(bool, told);
 
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         const bool running = dropped.isNull();
         const auto removeRows = [&] {
             if (select >= 0) // chosen the way a user chooses: a click on the row
@@ -194,7 +197,7 @@ private slots:
     {
         QFETCH(bool, configurationShown);
         QFETCH(bool, running);
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         qsizetype closedAtQuit = -1;
         bool leftAsItWas = false;
@@ -235,7 +238,7 @@ private slots:
     // and does not take up the rows dropped later; the status line ends as a finished run's.
     void removeAllDuringARunThenADropEndsTheRunWithoutTheNewRows()
     {
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         QStringList statusLines;
         encodeActingOnTheFirstFile("--bytes 100000 --chunk 1000 --interval 50", [&] {
             click("cmdClearWav");
@@ -337,7 +340,7 @@ private slots:
         QFETCH(QString, left);
         QFETCH(QString, told);
 
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         drop(centreOf(list()), files("ab"));
         if (select >= 0)
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
@@ -362,11 +365,11 @@ private slots:
     void aboutNamesVersionLicenceAndEncoder()
     {
         QFETCH(bool, configurationLoaded);
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         if (configurationLoaded)
             QCOMPARE(ui::ConfigurationRef::program().lamePath(), standinEncoder());
         // Changed behind the loaded window's back: its box is what a run would take.
-        QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", u"/opt/lame/bin/lame"_s,
+        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, u"/opt/lame/bin/lame"_s,
                                                     settings::settingsFilePath()));
 
         click("cmdAbout");
@@ -398,7 +401,7 @@ private slots:
         QFETCH(QString, answer);
         QFETCH(QString, box);
         control<QLineEdit>("txtOutPath")->setText("/srv/before/");
-        ui::ScriptedFolderBrowse picker;
+        ScriptedFolderBrowse picker;
         picker.choose(answer);
 
         click("cmdSelectTrg");

@@ -4,7 +4,7 @@
 #include "programsupport.h"
 #include "testsupport.h"
 #include "ui/contrast.h"
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QImage>
 #include <QLabel>

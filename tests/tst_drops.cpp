@@ -2,9 +2,9 @@
 // Files dragged from a file manager onto the program's real window, settings on real files in a temporary
 // folder.
 #include "programsupport.h"
+#include "recordedmessageboxes.h"
+#include "scriptedfolderbrowse.h"
 #include "testsupport.h"
-#include "ui/messagebox.h"
-#include "ui/modfolderbrowse.h"
 
 #include <QByteArrayList>
 #include <QLabel>
@@ -64,7 +64,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, told);
 
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         QStringList rows = {u"/m/one.wav"_s, u"/m/two.wav"_s};
         control<QListWidget>("lstWavefiles")->addItems(rows);
         m_window->selectRow(0);
@@ -145,7 +145,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, told);
 
-        ui::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
         control<QLineEdit>("txtOutPath")->setText(u"/srv/before/"_s);
         for (const QByteArray &name : std::as_const(raw)) {
             const QString url = rawFileUrl(name.endsWith('/') ? name.chopped(1) : name);
@@ -184,8 +184,8 @@ private slots:
         const QStringList wavs = {u"in/first take.wav"_s, u"in/sub dir/Second.WAV"_s};
         QVERIFY(writeToneWav(path(wavs[0]), 1.0) && writeToneWav(path(wavs[1]), 1.0));
 
-        ui::RecordedMessageBoxes boxes;
-        ui::ScriptedFolderBrowse picker;
+        RecordedMessageBoxes boxes;
+        ScriptedFolderBrowse picker;
         picker.choose(path(folder));
         drop(centreOf(control("lstWavefiles")), wavs);
         if (!folder.isEmpty())

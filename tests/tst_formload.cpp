@@ -1,11 +1,14 @@
 // The program's start through the real main window, on real settings files in a temporary program folder.
 #include "programsupport.h"
-#include "ui/help.h"
-#include "ui/statuslamp.h"
+#include "recordedhelprequests.h"
+#include "settings/keys.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+
+namespace keys = settings::keys;
 
 namespace {
 // The whole stored value, past the read limit of the settings object.
@@ -23,7 +26,7 @@ class TestFormLoad : public QObject, testsupport::ProgramFixture {
     bool load()
     {
         ui::Main();
-        m_window = qobject_cast<frmMain *>(QApplication::topLevelWidgets().value(0));
+        m_window = qobject_cast<ui::frmMain *>(QApplication::topLevelWidgets().value(0));
         return QApplication::topLevelWidgets().size() == 1 && m_window
                && QTest::qWaitForWindowActive(m_window);
     }
@@ -82,7 +85,8 @@ private slots:
         for (const QRadioButton *button : m_window->findChildren<QRadioButton *>())
             on << (button->isChecked() ? button->objectName() : QString());
         QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()),
-                              stored("PATHS", "Destination Path"), stored("CUSTOM", "Parameters")}),
+                              stored(keys::kPaths, keys::kDestinationPath),
+                              stored(keys::kCustom, keys::kParameters)}),
                  expected.replaceInStrings("~", m_dir->path()));
         QCOMPARE((QList<quint32>{lamp("shpReady"), lamp("shpWait"), lamp("shpRecord")}),
                  (QList<quint32>{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
@@ -96,9 +100,9 @@ private slots:
         QTest::addColumn<QStringList>("entry"); // section and key
         QTest::addColumn<QString>("typed");
         QTest::newRow("output folder")
-            << "txtOutPath" << QStringList{"PATHS", "Destination Path"} << "/srv/Mü out";
+            << "txtOutPath" << QStringList{keys::kPaths, keys::kDestinationPath} << "/srv/Mü out";
         QTest::newRow("custom parameters past the read limit")
-            << "txtCustom" << QStringList{"CUSTOM", "Parameters"}
+            << "txtCustom" << QStringList{keys::kCustom, keys::kParameters}
             << QStringLiteral("-b 320 ").repeated(16).trimmed();
     }
 
@@ -126,7 +130,7 @@ private slots:
     void f1AsksForTheHelpFileBesideTheProgramEvenAfterASecondLoad()
     {
         QVERIFY(QFile(settings::helpFilePath()).open(QIODevice::WriteOnly));
-        ui::RecordedHelpRequests help;
+        testsupport::RecordedHelpRequests help;
         QVERIFY(load());
         m_window->Form_Load();
         for (const char *focus : {"txtOutPath", "lstWavefiles"}) {

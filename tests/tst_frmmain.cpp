@@ -1,9 +1,10 @@
 // The main window on the program's real start: its controls, its keys, and Encode and Cancel through a run.
 #include "batch/batchrun.h"
 #include "programsupport.h"
+#include "recordedmessageboxes.h"
+#include "settings/keys.h"
 #include "testsupport.h"
-#include "ui/messagebox.h"
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+
+namespace keys = settings::keys;
 
 namespace {
 
@@ -202,7 +205,7 @@ private slots:
         QFETCH(bool, encodeEnabled);
         QFETCH(QString, clicked);
         QFETCH(QString, focused);
-        ui::RecordedMessageBoxes boxes;
+        testsupport::RecordedMessageBoxes boxes;
         m_window->setCancelEnabled(true); // as during a run
         m_window->setEncodeEnabled(encodeEnabled);
         control(focus)->setFocus();
@@ -228,8 +231,9 @@ private slots:
         QFETCH(bool, cancel);
         const QString encoder = cancel ? testsupport::standinEncoder() : testsupport::realLame();
         // Stored after the start: the first Encode finds it in the settings file.
-        QVERIFY(platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()));
-        ui::RecordedMessageBoxes boxes;
+        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, encoder,
+                                                    settings::settingsFilePath()));
+        testsupport::RecordedMessageBoxes boxes;
         for (const char *name : {"first take.wav", "Second.WAV"}) {
             QVERIFY(testsupport::writeToneWav(path(name), 1.0));
             control<QListWidget>("lstWavefiles")->addItem(path(name));

@@ -174,7 +174,7 @@ private slots:
         QTest::newRow("a widget class is refused") << QString("#include <QWidget>") << notCore;
         QTest::newRow("a module path is refused") << QString("#include <QtWidgets/QApplication>") << notCore;
         QTest::newRow("a window header is refused")
-            << QString("#include \"ui/frmmain.h\"") << QString("ui/ is not among batch, settings, platform");
+            << QString("#include \"ui/windows/frmmain.h\"") << QString("ui/ is not among batch, settings, platform");
         QTest::newRow("a system header is refused")
             << QString("  #  include <sys/wait.h>")
             << QString("operating-system headers belong in platform/");

@@ -5,7 +5,7 @@
 //
 //   purlwave_iconrender FOLDER   writes FOLDER/<N>x<N>/apps/org.example.Purlwave.png
 
-#include "ui/logo.h"
+#include "ui/artwork.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
         err << "usage: purlwave_iconrender FOLDER\n";
         return 2;
     }
-    const QIcon icon = ui::applicationIcon();
+    const QIcon icon = ui::paintedApplicationIcon();
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QDir theme(QString::fromLocal8Bit(argv[1]));
         const QString folder = theme.filePath(QStringLiteral("%1x%1/apps").arg(side));

@@ -7,10 +7,11 @@
 // --configuration shows the configuration window.
 #include "batch/mainview.h"
 #include "platform/profile.h"
+#include "settings/keys.h"
 #include "settings/location.h"
-#include "ui/configuration.h"
-#include "ui/configurationref.h"
-#include "ui/frmmain.h"
+#include "ui/windows/configuration.h"
+#include "ui/windows/configurationref.h"
+#include "ui/windows/frmmain.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -37,10 +38,10 @@ int main(int argc, char *argv[])
     // file of the user's is touched.
     QTemporaryDir folder;
     settings::setProgramFolderForTesting(folder.path());
-    platform::WritePrivateProfileString(QStringLiteral("PATHS"), QStringLiteral("LAME"),
+    platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame,
                                         QStringLiteral("/usr/bin/lame"), settings::settingsFilePath());
     ui::ConfigurationRef config;
-    frmMain window(config);
+    ui::frmMain window(config);
     // The real load: the new settings file's defaults, the idle lamps, Cancel off.
     window.Form_Load();
 

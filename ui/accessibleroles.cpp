@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/accessibleroles.h"
 
-#include "ui/configuration.h"
-#include "ui/frmmain.h"
+#include "ui/windows/configuration.h"
+#include "ui/windows/frmmain.h"
 
 #include <QAccessibleWidget>
 

@@ -2,7 +2,7 @@
 #include "ui/contrast.h"
 
 #include "batch/mainview.h"
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include <algorithm>
 #include <cmath>

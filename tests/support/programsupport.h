@@ -6,10 +6,11 @@
 // widgets.
 
 #include "platform/profile.h"
+#include "settings/keys.h"
 #include "settings/location.h"
-#include "ui/configuration.h"
-#include "ui/frmmain.h"
-#include "ui/moddrag.h"
+#include "ui/windows/configuration.h"
+#include "ui/windows/frmmain.h"
+#include "ui/windows/moddrag.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,13 +31,14 @@ namespace testsupport {
 
 // Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or
 // nullptr.
-inline frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
+inline ui::frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
 {
-    if (!platform::WritePrivateProfileString("PATHS", "LAME", encoder, settings::settingsFilePath()))
+    if (!platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame, encoder,
+                                             settings::settingsFilePath()))
         return nullptr;
     ui::Main(arguments);
     for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *window = qobject_cast<frmMain *>(widget))
+        if (auto *window = qobject_cast<ui::frmMain *>(widget))
             return QTest::qWaitForWindowExposed(window) ? window : nullptr;
     return nullptr;
 }
@@ -49,11 +51,11 @@ inline bool endProgram()
     for (QWidget *widget : QApplication::topLevelWidgets())
         windows << widget;
     for (const QPointer<QWidget> &widget : std::as_const(windows))
-        delete qobject_cast<frmMain *>(widget.data());
+        delete qobject_cast<ui::frmMain *>(widget.data());
     ui::ConfigurationRef::program().unloadAndRelease();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
-        return w->isVisible() || qobject_cast<const frmMain *>(w)
+        return w->isVisible() || qobject_cast<const ui::frmMain *>(w)
                || qobject_cast<const ui::Configuration *>(w);
     });
 }
@@ -62,7 +64,7 @@ inline bool endProgram()
 class ProgramFixture {
 protected:
     std::unique_ptr<QTemporaryDir> m_dir;
-    QPointer<frmMain> m_window;
+    QPointer<ui::frmMain> m_window;
     QList<QByteArray> m_rawFiles; // made by rawFileUrl
 
     bool start(const QString &encoder, const QList<QByteArray> &arguments = {})
@@ -99,8 +101,8 @@ protected:
     // The whole stored output folder, past the settings object's read limit.
     QString storedDestination() const
     {
-        return platform::GetPrivateProfileString("PATHS", "Destination Path", "<missing>", 4096,
-                                                 settings::settingsFilePath());
+        return platform::GetPrivateProfileString(settings::keys::kPaths, settings::keys::kDestinationPath,
+                                                 "<missing>", 4096, settings::settingsFilePath());
     }
 
     // Drags what a file manager offers (files by name in the program folder, web links, text when given) to

@@ -3,7 +3,7 @@
 
 // Answers the list's "Add Files..." dialog for a test. Header-only: the support library links no widgets.
 
-#include "ui/filedialog.h"
+#include "ui/dialogs/filedialog.h"
 
 #include <QList>
 #include <QStringList>

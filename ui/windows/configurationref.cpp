@@ -1,6 +1,7 @@
-#include "ui/configurationref.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/windows/configurationref.h"
 
-#include "ui/configuration.h"
+#include "ui/windows/configuration.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,5 @@
-#include "ui/optionbutton.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/widgets/optionbutton.h"
 
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>

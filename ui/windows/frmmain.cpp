@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/frmmain.h"
+#include "ui/windows/frmmain.h"
 
+#include "settings/keys.h"
 #include "settings/location.h"
-#include "ui/configuration.h"
+#include "ui/artwork.h"
 #include "ui/contrast.h"
-#include "ui/droppedfiles.h"
-#include "ui/help.h"
+#include "ui/dialogs/help.h"
+#include "ui/dialogs/messagebox.h"
+#include "ui/dialogs/modfolderbrowse.h"
 #include "ui/layout.h"
-#include "ui/logo.h"
-#include "ui/messagebox.h"
-#include "ui/modfolderbrowse.h"
-#include "ui/optionbutton.h"
-#include "ui/outpathbox.h"
-#include "ui/statuslamp.h"
-#include "ui/wavelist.h"
+#include "ui/widgets/droppedfiles.h"
+#include "ui/widgets/logo.h"
+#include "ui/widgets/optionbutton.h"
+#include "ui/widgets/outpathbox.h"
+#include "ui/widgets/statuslamp.h"
+#include "ui/widgets/wavelist.h"
+#include "ui/windows/configuration.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -31,12 +33,9 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace {
+namespace ui {
 
-using ui::px;
-using ui::systemFont;
-using ui::twipsRect;
-using ui::verdanaFont;
+namespace {
 
 template <class Widget>
 Widget *placed(Widget *widget, const char *name, QRect geometry)
@@ -67,13 +66,13 @@ QFrame *makeRule(QWidget *parent, const char *name, int top, int right)
 void setTextColour(QLabel *label, quint32 bgr)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ui::colourFromBgr(bgr));
+    palette.setColor(QPalette::WindowText, colourFromBgr(bgr));
     label->setPalette(palette);
 }
 
 } // namespace
 
-frmMain::frmMain(ui::ConfigurationRef &configuration, QWidget *parent)
+frmMain::frmMain(ConfigurationRef &configuration, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
       m_configuration(configuration),
@@ -81,7 +80,7 @@ frmMain::frmMain(ui::ConfigurationRef &configuration, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Purlwave v1.3 - Press F1 for help"));
-    setWindowIcon(ui::applicationIcon());
+    setWindowIcon(applicationIcon());
     setFont(systemFont(8.25));
     setFixedSize(px(10305), px(5955));
 
@@ -101,7 +100,7 @@ void frmMain::createControls()
     cmdClearWav = placed(new QPushButton(QStringLiteral("Rem&ove all"), this), "cmdClearWav",
                          twipsRect(6690, 3990, 945, 345));
 
-    lstWavefiles = placed(new ui::WaveList(this), "lstWavefiles", twipsRect(30, 1950, 7605, 2010));
+    lstWavefiles = placed(new WaveList(this), "lstWavefiles", twipsRect(30, 1950, 7605, 2010));
     lstWavefiles->setSelectionMode(QAbstractItemView::SingleSelection);
     lstWavefiles->setSortingEnabled(false);
 
@@ -118,7 +117,7 @@ void frmMain::createControls()
                        twipsRect(9000, 3840, 1215, 375));
 
     const QFont presetFont = systemFont(9.75);
-    Opt256 = placed(new ui::OptionButton(QStringLiteral("256kbps"), this), "Opt256",
+    Opt256 = placed(new OptionButton(QStringLiteral("256kbps"), this), "Opt256",
                     twipsRect(8040, 2040, 1695, 375));
     Opt256->setFont(presetFont);
     txtCustom = placed(new QLineEdit(QStringLiteral(" (ignored in preset mode)"), this), "txtCustom",
@@ -127,13 +126,13 @@ void frmMain::createControls()
     // Only the list and the output box take drops; a drag over this box is one
     // over the window, which shows copy and takes nothing.
     txtCustom->setAcceptDrops(false);
-    optCustom = placed(new ui::OptionButton(QStringLiteral("Custom settings"), this), "optCustom",
+    optCustom = placed(new OptionButton(QStringLiteral("Custom settings"), this), "optCustom",
                        twipsRect(8040, 2640, 2175, 255));
     optCustom->setFont(presetFont);
-    optVar = placed(new ui::OptionButton(QStringLiteral("VBR 150-200kbps"), this), "optVar",
+    optVar = placed(new OptionButton(QStringLiteral("VBR 150-200kbps"), this), "optVar",
                     twipsRect(8040, 1080, 1815, 615));
     optVar->setFont(presetFont);
-    opt128 = placed(new ui::OptionButton(QStringLiteral("128kbps"), this), "opt128",
+    opt128 = placed(new OptionButton(QStringLiteral("128kbps"), this), "opt128",
                     twipsRect(8040, 480, 1455, 255));
     opt128->setFont(presetFont);
 
@@ -148,7 +147,7 @@ void frmMain::createControls()
                        twipsRect(9000, 4320, 1215, 375));
     cmdEncode->setFont(systemFont(8.25, true));
 
-    txtOutPath = placed(new ui::OutPathBox(this), "txtOutPath", twipsRect(90, 4470, 4575, 285));
+    txtOutPath = placed(new OutPathBox(this), "txtOutPath", twipsRect(90, 4470, 4575, 285));
     txtOutPath->setToolTip(QStringLiteral("The folder in which to save the MP3-files"));
 
     // The frame only groups the presets to the eye: it is not their parent, and it
@@ -159,19 +158,19 @@ void frmMain::createControls()
     frmOptions->setFocusPolicy(Qt::NoFocus);
     frmOptions->lower();
 
-    picLogo = placed(new ui::Logo(this), "picLogo", twipsRect(0, 0, 4950, 1170));
+    picLogo = placed(new Logo(this), "picLogo", twipsRect(0, 0, 4950, 1170));
 
     lblWavelist = makeLabel(this, "lblWavelist", QStringLiteral("Drag your wave files into this list box:"),
                             twipsRect(30, 1650, 3825, 255));
     lblWavelist->setFont(verdanaFont(9));
     lblWait = makeLabel(this, "lblWait", QStringLiteral("Busy"), twipsRect(9360, 5280, 735, 255));
-    shpWait = placed(new ui::StatusLamp(colours::WaitLit, colours::WaitDim, this), "shpWait",
+    shpWait = placed(new StatusLamp(colours::WaitLit, colours::WaitDim, this), "shpWait",
                      twipsRect(9120, 5280, 135, 135));
     lblRecord = makeLabel(this, "lblRecord", QStringLiteral("Encoding"), twipsRect(9360, 5520, 855, 255));
     lblReady = makeLabel(this, "lblReady", QStringLiteral("Ready"), twipsRect(9360, 5040, 615, 255));
-    shpReady = placed(new ui::StatusLamp(colours::ReadyLit, colours::ReadyDim, this), "shpReady",
+    shpReady = placed(new StatusLamp(colours::ReadyLit, colours::ReadyDim, this), "shpReady",
                       twipsRect(9120, 5040, 135, 135));
-    shpRecord = placed(new ui::StatusLamp(colours::RecordLit, colours::RecordDim, this), "shpRecord",
+    shpRecord = placed(new StatusLamp(colours::RecordLit, colours::RecordDim, this), "shpRecord",
                        twipsRect(9120, 5520, 135, 135));
 
     Line2 = makeRule(this, "Line2", 5880, 10320);
@@ -221,10 +220,10 @@ void frmMain::showReportColoursOnTheirFace()
     // they were chosen for; the colours themselves stay. The lamps see to their
     // own ring.
     const QColor face = palette().color(QPalette::Window);
-    const bool lightFace = ui::needsLightFace(face);
+    const bool lightFace = needsLightFace(face);
     for (QLabel *line : {lblActivity, lblFile2}) {
         QPalette linePalette = line->palette();
-        linePalette.setColor(QPalette::Window, lightFace ? QColor(ui::kStatusFace) : face);
+        linePalette.setColor(QPalette::Window, lightFace ? QColor(kStatusFace) : face);
         line->setPalette(linePalette);
         line->setAutoFillBackground(lightFace);
     }
@@ -239,8 +238,8 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::addArgumentFiles(const QList<QByteArray> &arguments)
 {
-    lstWavefiles->addFiles(ui::filesFromArguments(arguments, QDir::currentPath()),
-                           ui::WaveList::Source::Arguments);
+    lstWavefiles->addFiles(filesFromArguments(arguments, QDir::currentPath()),
+                           WaveList::Source::Arguments);
 }
 
 void frmMain::arrangeTabOrder()
@@ -262,11 +261,11 @@ void frmMain::connectHandlers()
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSelectTrg, &QPushButton::clicked, this, &frmMain::cmdSelectTrg_Click);
-    connect(lstWavefiles, &ui::WaveList::removeRequested, this, &frmMain::cmdClearCurrent_Click);
-    connect(lstWavefiles, &ui::WaveList::removeAllRequested, this, &frmMain::cmdClearWav_Click);
+    connect(lstWavefiles, &WaveList::removeRequested, this, &frmMain::cmdClearCurrent_Click);
+    connect(lstWavefiles, &WaveList::removeAllRequested, this, &frmMain::cmdClearWav_Click);
     // The one place a run hears of rows taken out from under it, whichever
     // command took them.
-    connect(lstWavefiles, &ui::WaveList::rowsRemovedByUser, this,
+    connect(lstWavefiles, &WaveList::rowsRemovedByUser, this,
             [this](int first, int count) { m_batch.rowsRemoved(first, count); });
     // Connected after the design texts are in place, so that only the load and
     // later changes are saved.
@@ -323,7 +322,7 @@ void frmMain::cmdClearCurrent_Click()
 {
     const QList<QListWidgetItem *> selected = lstWavefiles->selectedItems();
     if (selected.isEmpty()) {
-        ui::MessageBox::information(this, QStringLiteral("No file selected for removal or unknown error"),
+        MessageBox::information(this, QStringLiteral("No file selected for removal or unknown error"),
                                     QStringLiteral("Error"));
         return;
     }
@@ -340,14 +339,14 @@ void frmMain::cmdAbout_Click()
     // The encoder path as the next run would take it, without loading the
     // configuration window to read it.
     QString encoder;
-    if (ui::Configuration *configuration = m_configuration.window()) {
+    if (Configuration *configuration = m_configuration.window()) {
         encoder = configuration->lamePath();
     } else {
         Cinifile stored;
         stored.setInifile(settings::settingsFilePath());
-        encoder = stored.GetWholeValue(QStringLiteral("PATHS"), QStringLiteral("LAME"));
+        encoder = stored.GetWholeValue(settings::keys::kPaths, settings::keys::kLame);
     }
-    ui::MessageBox::information(
+    MessageBox::information(
         this,
         QStringLiteral("Purlwave turns your WAV files into MP3 files.\n\n"
                        "News, updates and help are waiting for you on our web site:\n"
@@ -367,7 +366,7 @@ void frmMain::cmdQuit_Click() { close(); }
 void frmMain::cmdSelectTrg_Click()
 {
     const QPointer<frmMain> self(this);
-    const QString folder = ui::BrowseForFolder(this, QStringLiteral("Select folder to store MP3-files"));
+    const QString folder = BrowseForFolder(this, QStringLiteral("Select folder to store MP3-files"));
     // A cancelled dialog leaves the box, and so the saved output folder, as they
     // were; so does a window that went away while its dialog was open.
     if (!self || folder.isEmpty())
@@ -415,7 +414,7 @@ void frmMain::Form_Load()
     // F1 opens the help file beside the program, looked up at each press. One key
     // per window, however often it loads: two would leave F1 ambiguous, and dead.
     if (!m_helpKey)
-        m_helpKey = ui::installHelpKey(this);
+        m_helpKey = installHelpKey(this);
 
     // The settings object is a member and lives as long as the window; the start-up
     // below names its file before either box changes.
@@ -533,5 +532,7 @@ PresetButtons frmMain::presetButtons() const
 
 void frmMain::messageBox(const QString &text, const std::optional<QString> &title)
 {
-    ui::MessageBox::information(this, text, title);
+    MessageBox::information(this, text, title);
 }
+
+} // namespace ui

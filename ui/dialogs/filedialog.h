@@ -41,23 +41,4 @@ public:
     static void setFilesHandler(FilesHandler handler);
 };
 
-// Answers the dialogs of a scope from a queue: each call of openExistingFile
-// takes the next answer; with the queue empty it is cancelled.
-class ScriptedFileDialogs {
-public:
-    ScriptedFileDialogs();
-    ~ScriptedFileDialogs();
-    ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
-    ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
-
-    void choose(const QString &path) { m_answers.append(path); }
-    void cancel() { m_answers.append(std::nullopt); }
-
-    // How many dialogs would have been shown.
-    int shown = 0;
-
-private:
-    QList<std::optional<QString>> m_answers;
-};
-
 } // namespace ui

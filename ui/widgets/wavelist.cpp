@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/wavelist.h"
+#include "ui/widgets/wavelist.h"
 
-#include "ui/droppedfiles.h"
-#include "ui/filedialog.h"
-#include "ui/messagebox.h"
+#include "ui/dialogs/filedialog.h"
+#include "ui/dialogs/messagebox.h"
+#include "ui/widgets/droppedfiles.h"
 
 #include <QApplication>
 #include <QClipboard>

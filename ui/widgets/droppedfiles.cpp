@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/droppedfiles.h"
+#include "ui/widgets/droppedfiles.h"
 
 #include <QDir>
 #include <QDragMoveEvent>

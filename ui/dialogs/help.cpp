@@ -1,7 +1,8 @@
-#include "ui/help.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/dialogs/help.h"
 
 #include "settings/location.h"
-#include "ui/messagebox.h"
+#include "ui/dialogs/messagebox.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -67,20 +68,5 @@ QShortcut *installHelpKey(QWidget *window)
 void HelpViewer::setHandler(Handler h) { handler() = std::move(h); }
 
 void HelpViewer::setApplicationQuery(ApplicationQuery q) { applicationQuery() = std::move(q); }
-
-RecordedHelpRequests::RecordedHelpRequests()
-{
-    HelpViewer::setApplicationQuery([this](const QString &) { return application; });
-    HelpViewer::setHandler([this](const QUrl &url) {
-        files.append(QDir::toNativeSeparators(url.toLocalFile()));
-        return opens;
-    });
-}
-
-RecordedHelpRequests::~RecordedHelpRequests()
-{
-    HelpViewer::setHandler({});
-    HelpViewer::setApplicationQuery({});
-}
 
 } // namespace ui

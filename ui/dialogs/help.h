@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/desktop.h"
@@ -35,20 +36,6 @@ public:
 
     using ApplicationQuery = std::function<platform::DesktopApplication(const QString &file)>;
     static void setApplicationQuery(ApplicationQuery query);
-};
-
-// Records every help file that would have been opened, for the lifetime of a
-// scope; application and opens are what the desktop would answer.
-class RecordedHelpRequests {
-public:
-    RecordedHelpRequests();
-    ~RecordedHelpRequests();
-    RecordedHelpRequests(const RecordedHelpRequests &) = delete;
-    RecordedHelpRequests &operator=(const RecordedHelpRequests &) = delete;
-
-    QStringList files; // local paths, in native form, of the files handed to a viewer
-    platform::DesktopApplication application = platform::DesktopApplication::Found;
-    bool opens = true;
 };
 
 } // namespace ui

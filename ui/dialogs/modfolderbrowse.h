@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QList>
@@ -22,28 +23,6 @@ public:
     using Handler = std::function<QString(QWidget *owner, const QString &strTitle)>;
     // While set, the handler answers instead of a dialog.
     static void setHandler(Handler handler);
-};
-
-// Answers the dialogs of a scope from a queue: each BrowseForFolder takes the next
-// answer; with the queue empty it is cancelled. Records what each one asked.
-class ScriptedFolderBrowse {
-public:
-    ScriptedFolderBrowse();
-    ~ScriptedFolderBrowse();
-    ScriptedFolderBrowse(const ScriptedFolderBrowse &) = delete;
-    ScriptedFolderBrowse &operator=(const ScriptedFolderBrowse &) = delete;
-
-    void choose(const QString &folder) { m_answers.append(folder); }
-    void cancel() { m_answers.append(QString()); }
-
-    struct Asked {
-        QWidget *owner;
-        QString title;
-    };
-    QList<Asked> asked;
-
-private:
-    QList<QString> m_answers;
 };
 
 } // namespace ui

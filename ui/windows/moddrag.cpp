@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/moddrag.h"
+#include "ui/windows/moddrag.h"
 
 #include "ui/accessibleroles.h"
-#include "ui/configurationref.h"
-#include "ui/frmmain.h"
+#include "ui/windows/configurationref.h"
+#include "ui/windows/frmmain.h"
 
 #include <QCoreApplication>
 

@@ -54,12 +54,14 @@ protected:
 private:
     void writeLamePath(const QString &value);
 
-    QLabel *m_lblLamepath = nullptr;
-    QLineEdit *m_txtLamePath = nullptr;
-    QPushButton *m_cmdSelectlme = nullptr;
-    QPushButton *m_cmdQuit = nullptr;
+    // The controls, under the names the window's design gives them.
+    QLabel *lblLamepath = nullptr;
+    QLineEdit *txtLamePath = nullptr;
+    QPushButton *cmdSelectlme = nullptr;
+    QPushButton *cmdQuit = nullptr;
 
     std::unique_ptr<Cinifile> m_ini;
+    // Working copies the window's design keeps, though nothing reads them back.
     QString m_strLame;     // the path read at load
     QString m_strFileName; // the file last taken from the dialog
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/outpathbox.h"
+#include "ui/widgets/outpathbox.h"
 
-#include "ui/droppedfiles.h"
-#include "ui/messagebox.h"
+#include "ui/dialogs/messagebox.h"
+#include "ui/widgets/droppedfiles.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

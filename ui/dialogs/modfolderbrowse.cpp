@@ -1,4 +1,5 @@
-#include "ui/modfolderbrowse.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/dialogs/modfolderbrowse.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -34,15 +35,5 @@ QString BrowseForFolder(QWidget *owner, const QString &strTitle)
 }
 
 void FolderBrowse::setHandler(Handler h) { handler() = std::move(h); }
-
-ScriptedFolderBrowse::ScriptedFolderBrowse()
-{
-    FolderBrowse::setHandler([this](QWidget *owner, const QString &strTitle) {
-        asked.append({owner, strTitle});
-        return m_answers.isEmpty() ? QString() : m_answers.takeFirst();
-    });
-}
-
-ScriptedFolderBrowse::~ScriptedFolderBrowse() { FolderBrowse::setHandler({}); }
 
 } // namespace ui

@@ -5,7 +5,7 @@
 #include "batch/mainview.h"
 #include "settings/cinifile.h"
 #include "settings/savedchoices.h"
-#include "ui/configurationref.h"
+#include "ui/windows/configurationref.h"
 
 #include <QWidget>
 
@@ -20,11 +20,11 @@ class QRadioButton;
 class QShortcut;
 
 namespace ui {
+
 class Logo;
 class OutPathBox;
 class StatusLamp;
 class WaveList;
-} // namespace ui
 
 // The main window. Every control is a direct child of the window, placed at a
 // fixed position; the controls carry their own names as object names. The batch
@@ -32,7 +32,7 @@ class WaveList;
 class frmMain : public QWidget, public MainView, public settings::ChoicesView {
     Q_OBJECT
 public:
-    explicit frmMain(ui::ConfigurationRef &configuration, QWidget *parent = nullptr);
+    explicit frmMain(ConfigurationRef &configuration, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // MainView, control by control.
@@ -102,7 +102,7 @@ private:
     void describeForScreenReaders();
     void showReportColoursOnTheirFace();
 
-    ui::ConfigurationRef &m_configuration;
+    ConfigurationRef &m_configuration;
     Cinifile m_settings;
     settings::SavedChoices m_choices{m_settings};
     QShortcut *m_helpKey = nullptr; // made by the first load
@@ -112,7 +112,7 @@ private:
     // The controls, in the order in which the window creates them.
     QPushButton *cmdClearCurrent = nullptr;
     QPushButton *cmdClearWav = nullptr;
-    ui::WaveList *lstWavefiles = nullptr;
+    WaveList *lstWavefiles = nullptr;
     QPushButton *cmdConfig = nullptr;
     QPushButton *cmdQuit = nullptr;
     QPushButton *cmdAbout = nullptr;
@@ -124,16 +124,16 @@ private:
     QRadioButton *optVar = nullptr;
     QRadioButton *opt128 = nullptr;
     QPushButton *cmdEncode = nullptr;
-    ui::OutPathBox *txtOutPath = nullptr;
+    OutPathBox *txtOutPath = nullptr;
     QGroupBox *frmOptions = nullptr;
-    ui::Logo *picLogo = nullptr;
+    Logo *picLogo = nullptr;
     QLabel *lblWavelist = nullptr;
     QLabel *lblWait = nullptr;
-    ui::StatusLamp *shpWait = nullptr;
+    StatusLamp *shpWait = nullptr;
     QLabel *lblRecord = nullptr;
     QLabel *lblReady = nullptr;
-    ui::StatusLamp *shpReady = nullptr;
-    ui::StatusLamp *shpRecord = nullptr;
+    StatusLamp *shpReady = nullptr;
+    StatusLamp *shpRecord = nullptr;
     QFrame *Line2 = nullptr;
     QFrame *Line1 = nullptr;
     QLabel *lblFile2 = nullptr;
@@ -144,3 +144,5 @@ private:
 
     QButtonGroup *m_presets = nullptr;
 };
+
+} // namespace ui

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/filedialog.h"
+#include "ui/dialogs/filedialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -71,17 +71,5 @@ QStringList FileDialog::openFiles(QWidget *parent, const QString &folder)
 }
 
 void FileDialog::setFilesHandler(FilesHandler h) { filesHandler() = std::move(h); }
-
-ScriptedFileDialogs::ScriptedFileDialogs()
-{
-    FileDialog::setHandler([this](QWidget *) -> std::optional<QString> {
-        ++shown;
-        if (m_answers.isEmpty())
-            return std::nullopt;
-        return m_answers.takeFirst();
-    });
-}
-
-ScriptedFileDialogs::~ScriptedFileDialogs() { FileDialog::setHandler({}); }
 
 } // namespace ui

@@ -1,4 +1,5 @@
-#include "ui/messagebox.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/dialogs/messagebox.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -31,14 +32,5 @@ void MessageBox::information(QWidget *parent, const QString &text, const std::op
 }
 
 void MessageBox::setHandler(Handler h) { handler() = std::move(h); }
-
-RecordedMessageBoxes::RecordedMessageBoxes()
-{
-    MessageBox::setHandler([this](const QString &text, const QString &title) {
-        boxes.append({text, title});
-    });
-}
-
-RecordedMessageBoxes::~RecordedMessageBoxes() { MessageBox::setHandler({}); }
 
 } // namespace ui

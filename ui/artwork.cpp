@@ -1,4 +1,5 @@
-#include "ui/logo.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/artwork.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -13,6 +14,9 @@
 namespace ui {
 
 namespace {
+
+// The sizes of the icon theme's PNG files, which the program carries as resources.
+constexpr int kApplicationIconSides[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 const QColor kDeep(22, 34, 74);
 const QColor kSea(29, 95, 134);
@@ -68,6 +72,41 @@ QPainterPath wavePath(qreal from, qreal to)
     for (qreal x = from + 1.0; x <= to; x += 1.0)
         path.lineTo(x, waveY(x));
     return path;
+}
+
+// A gear drawn on a 32-pixel grid.
+QPixmap gearPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
+
+    QPainterPath gear;
+    constexpr int kTeeth = 8;
+    constexpr double kOuter = 15.0, kInner = 11.5;
+    for (int i = 0; i < kTeeth * 2; ++i) {
+        const double radius = (i % 2 == 0) ? kOuter : kInner;
+        const double from = (i - 0.5) * std::numbers::pi / kTeeth;
+        const double to = (i + 0.5) * std::numbers::pi / kTeeth;
+        const QPointF a(16 + radius * std::cos(from), 16 + radius * std::sin(from));
+        const QPointF b(16 + radius * std::cos(to), 16 + radius * std::sin(to));
+        if (i == 0)
+            gear.moveTo(a);
+        else
+            gear.lineTo(a);
+        gear.lineTo(b);
+    }
+    gear.closeSubpath();
+    QPainterPath hole;
+    hole.addEllipse(QPointF(16, 16), 4.5, 4.5);
+    gear = gear.subtracted(hole);
+
+    painter.setPen(QPen(QColor(0x2b, 0x3a, 0x4a), 1.2));
+    painter.setBrush(QColor(0x6b, 0x8c, 0xae));
+    painter.drawPath(gear);
+    return pixmap;
 }
 
 } // namespace
@@ -147,6 +186,17 @@ void paintLogo(QPainter &painter, const QRectF &area)
 
 QIcon applicationIcon()
 {
+    // Only named here: a file is read when a size of it is first asked for.
+    QIcon icon;
+    for (int side : kApplicationIconSides) {
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/org.example.Purlwave.png").arg(side),
+                     QSize(side, side));
+    }
+    return icon;
+}
+
+QIcon paintedApplicationIcon()
+{
     QIcon icon;
     for (int side : {16, 24, 32, 48, 64, 128, 256}) {
         QPixmap pixmap(side, side);
@@ -176,23 +226,12 @@ QIcon applicationIcon()
     return icon;
 }
 
-Logo::Logo(QWidget *parent) : QFrame(parent)
+QIcon gearIcon()
 {
-    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    setFocusPolicy(Qt::TabFocus);
-}
-
-QSize Logo::sizeHint() const
-{
-    const int border = 2 * frameWidth();
-    return kLogoPictureSize + QSize(border, border);
-}
-
-void Logo::paintEvent(QPaintEvent *event)
-{
-    QFrame::paintEvent(event);
-    QPainter painter(this);
-    paintLogo(painter, contentsRect());
+    QIcon icon;
+    for (int size : {16, 24, 32, 48})
+        icon.addPixmap(gearPixmap(size));
+    return icon;
 }
 
 } // namespace ui

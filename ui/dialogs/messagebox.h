@@ -1,6 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QList>
 #include <QString>
 
 #include <functional>
@@ -21,21 +21,6 @@ public:
     using Handler = std::function<void(const QString &text, const QString &title)>;
     // While set, boxes go to the handler instead of the screen.
     static void setHandler(Handler handler);
-};
-
-// Installs a handler for the lifetime of a scope, and records every box.
-class RecordedMessageBoxes {
-public:
-    struct Box {
-        QString text;
-        QString title;
-    };
-    RecordedMessageBoxes();
-    ~RecordedMessageBoxes();
-    RecordedMessageBoxes(const RecordedMessageBoxes &) = delete;
-    RecordedMessageBoxes &operator=(const RecordedMessageBoxes &) = delete;
-
-    QList<Box> boxes;
 };
 
 } // namespace ui

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/statuslamp.h"
+#include "ui/widgets/statuslamp.h"
 
 #include "ui/contrast.h"
 

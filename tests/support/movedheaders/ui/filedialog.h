@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Moved: the dialog wrapper now lives in ui/dialogs/, its test stand-in in tests/support/.
+// This forwarding header goes once nothing includes the old path any more.
+
+#include "../../scriptedfiledialogs.h"
+#include "ui/dialogs/filedialog.h"
+
+namespace ui {
+using testsupport::ScriptedFileDialogs;
+} // namespace ui

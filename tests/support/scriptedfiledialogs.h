@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Answers the configuration window's file dialog for a test. Header-only: the support library links no
+// widgets.
+
+#include "ui/dialogs/filedialog.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace testsupport {
+
+// For the lifetime of a scope, each dialog takes the next answer; with the queue empty it is cancelled.
+class ScriptedFileDialogs {
+public:
+    ScriptedFileDialogs()
+    {
+        ui::FileDialog::setHandler([this](QWidget *) -> std::optional<QString> {
+            ++shown;
+            if (m_answers.isEmpty())
+                return std::nullopt;
+            return m_answers.takeFirst();
+        });
+    }
+    ~ScriptedFileDialogs() { ui::FileDialog::setHandler({}); }
+    ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
+    ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
+
+    void choose(const QString &path) { m_answers.append(path); }
+    void cancel() { m_answers.append(std::nullopt); }
+
+    // How many dialogs would have been shown.
+    int shown = 0;
+
+private:
+    QList<std::optional<QString>> m_answers;
+};
+
+} // namespace testsupport

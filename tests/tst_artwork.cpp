@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The pictures the program carries and draws: the icon files built into it are what its painter renders,
+// and the logo box shows the logo as painted at its size, however often it is repainted or resized.
+#include "ui/artwork.h"
+#include "ui/widgets/logo.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+namespace {
+
+QImage argb(const QPixmap &pixmap) { return pixmap.toImage().convertToFormat(QImage::Format_ARGB32); }
+
+QImage paintedLogo(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    ui::paintLogo(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class TestArtwork : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
+
+    void builtInIconIsWhatThePainterDraws_data()
+    {
+        QTest::addColumn<int>("side");
+        for (int side : {16, 22, 24, 32, 48, 64, 128, 256})
+            QTest::addRow("%dx%d file matches the painter", side, side) << side;
+    }
+    void builtInIconIsWhatThePainterDraws()
+    {
+        QFETCH(int, side);
+        const QSize size(side, side);
+        const QImage builtIn = argb(ui::applicationIcon().pixmap(size, 1.0));
+        QCOMPARE(builtIn.size(), size);
+        // The painter has no picture of its own at every size: it scales from the next larger one, as the
+        // files were rendered.
+        QVERIFY2(builtIn == argb(ui::paintedApplicationIcon().pixmap(size, 1.0)),
+                 "the icon files are older than the painter: render them again with purlwave_iconrender");
+    }
+
+    void logoBoxShowsTheLogoPaintedAtItsSize_data()
+    {
+        const QSize own = ui::kLogoPictureSize;
+        const QSize wide = own + QSize(100, 30);
+        QTest::addColumn<QList<QSize>>("sizes"); // the picture area, one size after another
+        QTest::newRow("repainted at its own size") << QList<QSize>{own, own};
+        QTest::newRow("resized after the first paint shows the new size") << QList<QSize>{own, wide};
+        QTest::newRow("resized back shows its own size again") << QList<QSize>{own, wide, own};
+    }
+    void logoBoxShowsTheLogoPaintedAtItsSize()
+    {
+        QFETCH(QList<QSize>, sizes);
+        ui::Logo logo;
+        const QSize border = logo.sizeHint() - ui::kLogoPictureSize;
+        for (const QSize &size : std::as_const(sizes)) {
+            logo.resize(size + border);
+            QCOMPARE(logo.contentsRect().size(), size);
+            QCOMPARE(argb(logo.grab(logo.contentsRect())), paintedLogo(size));
+        }
+    }
+};
+
+QTEST_MAIN(TestArtwork)
+#include "tst_artwork.moc"

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QIcon>
+#include <QSize>
+
+class QPainter;
+class QRectF;
+
+// Every picture the program draws for itself, so that it needs no image files but
+// its icon's.
+namespace ui {
+
+// The logo picture's size in pixels.
+inline constexpr QSize kLogoPictureSize{326, 74};
+
+// Paints the logo (a wave that turns into a stream of notes, and the name) so that
+// it fills area. It is drawn in vector form, so it stays sharp at any density.
+void paintLogo(QPainter &painter, const QRectF &area);
+
+// The program's icon, the same wave and a note in a rounded square, as the icon
+// theme's PNG files built into the program hold it.
+QIcon applicationIcon();
+
+// The same icon painted afresh at the sizes the painter draws. Slower than
+// applicationIcon(); it is what the icon files are rendered from.
+QIcon paintedApplicationIcon();
+
+// The configuration window's icon: a gear.
+QIcon gearIcon();
+
+} // namespace ui
