@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace batch {
+
 namespace audiocheck {
 
 namespace {
@@ -238,3 +240,5 @@ std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, b
 }
 
 } // namespace audiocheck
+
+} // namespace batch

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace batch {
+
 // Checks on an encoder's input and output that read headers only (a few hundred
 // bytes a file, nothing decoded). The encoder ends with exit code 0 on inputs
 // that give no usable MP3: it reads any file that does not begin with a header
@@ -59,3 +61,5 @@ struct Failure {
 std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, bool rawInput = false);
 
 } // namespace audiocheck
+
+} // namespace batch

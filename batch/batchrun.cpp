@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace batch {
+
 namespace {
 
 constexpr qint32 kStopRequested = 10;
@@ -36,7 +38,7 @@ QString BatchRun::titleStopped() { return QStringLiteral("Purlwave v1.3 - by the
 
 QString BatchRun::titleCompleted() { return QStringLiteral("Purlwave v1.1 - made by the Purlwave team"); }
 
-BatchRun::BatchRun(MainView &view, ConfigView &config, Cinifile &settings, std::function<void()> doEvents)
+BatchRun::BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings, std::function<void()> doEvents)
     : m_view(view), m_config(config), m_settings(settings), m_doEvents(std::move(doEvents))
 {
 }
@@ -371,3 +373,5 @@ void BatchRun::reportFailures()
     m_failures.clear();
     m_view.messageBox(text.trimmed(), QStringLiteral("Encoding errors"));
 }
+
+} // namespace batch

@@ -10,9 +10,14 @@
 
 #include <functional>
 
+namespace settings {
+class Cinifile;
+}
+
+namespace batch {
+
 class MainView;
 class ConfigView;
-class Cinifile;
 
 // The main window's working variables for batch runs. They live as long as the
 // window and carry over from one run to the next.
@@ -43,7 +48,7 @@ public:
     static QString titleStopped();
     static QString titleCompleted();
 
-    BatchRun(MainView &view, ConfigView &config, Cinifile &settings, std::function<void()> doEvents);
+    BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings, std::function<void()> doEvents);
 
     void cmdEncode_Click();
     void cmdCancel_Click();
@@ -89,7 +94,7 @@ private:
 
     MainView &m_view;
     ConfigView &m_config;
-    Cinifile &m_settings;
+    settings::Cinifile &m_settings;
     std::function<void()> m_doEvents;
     BatchState m_state;
     bool m_running = false;
@@ -107,3 +112,5 @@ private:
     QHash<QString, QString> m_written;
     bool m_rawInput = false; // the parameters tell the encoder to read raw samples
 };
+
+} // namespace batch

@@ -2,6 +2,8 @@
 
 #include "settings/keys.h"
 
+namespace batch {
+
 namespace {
 
 const QChar kSeparator = QLatin1Char('/');
@@ -132,3 +134,5 @@ QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
     return strCommandBase + QLatin1String(" \"") + rowText + QLatin1String("\" \"") + strMp3Path
            + QLatin1Char('"');
 }
+
+} // namespace batch

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace batch {
+
 // The text logic of an encoding run: encoder parameters, MP3 names and the
 // encoder's command line. Pure functions: no window, no settings file, no disk.
 
@@ -75,3 +77,5 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder);
 // The encoder path is never quoted and nothing inside the quotes is escaped.
 QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
                          const QString &strMp3Path);
+
+} // namespace batch

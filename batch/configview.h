@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace batch {
+
 // The configuration-window operations that the batch uses. Reading the path
 // loads the window, hidden, when it is not loaded; its load fills the path box
 // from the settings file.
@@ -14,3 +16,5 @@ public:
     // Closes the window if it is open, destroys it and clears the reference to it.
     virtual void unloadAndRelease() = 0;
 };
+
+} // namespace batch

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+namespace batch {
+
 namespace encoderoutput {
 
 namespace {
@@ -61,3 +63,5 @@ QString messageLines(const QByteArray &raw, bool cut)
 }
 
 } // namespace encoderoutput
+
+} // namespace batch

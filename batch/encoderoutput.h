@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace batch {
+
 // The encoder's own messages out of what it wrote to its error output, for the
 // failure report. The encoder writes for a terminal: a banner, what it is about
 // to do, a progress table redrawn in place with carriage returns and cursor
@@ -22,3 +24,5 @@ inline constexpr int kMaxLines = 5;
 QString messageLines(const QByteArray &raw, bool cut = false);
 
 } // namespace encoderoutput
+
+} // namespace batch

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace batch {
+
 // Colours are 24-bit numbers laid out as 0x00BBGGRR (red in the low byte).
 namespace colours {
 inline constexpr quint32 ReadyLit = 65280;     // green
@@ -60,3 +62,5 @@ public:
     // title the application's title stands in the title bar.
     virtual void messageBox(const QString &text, const std::optional<QString> &title) = 0;
 };
+
+} // namespace batch

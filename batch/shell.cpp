@@ -9,6 +9,8 @@
 #include <cmath>
 #include <utility>
 
+namespace batch {
+
 namespace {
 
 // How often the window is let to answer, the label updated and the lamp blinked.
@@ -105,3 +107,5 @@ void InterruptShellWait()
     if (g_waiting)
         g_waiting->interruptWait();
 }
+
+} // namespace batch

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace batch {
+
 class MainView;
 
 // How one encoder run ended.
@@ -40,3 +42,5 @@ ShellResult ShellAndWait(const QString &strCommandLine, const QString &strOutFil
 // abandonRequested now rather than at the end of its 500 ms. For a handler that
 // runs during the wait; nothing happens when no call waits.
 void InterruptShellWait();
+
+} // namespace batch

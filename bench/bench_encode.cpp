@@ -31,6 +31,9 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace batch;
+using namespace settings;
+
 namespace {
 
 constexpr int kFiles = 20;

@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace settings {
+
 namespace {
 // A read gives back at most one byte less than this.
 constexpr int kReadBufferSize = 100;
@@ -49,3 +51,5 @@ QString Cinifile::MakePath(QString strDrv, QString strDir)
         strDir.remove(0, 1);
     return strDrv + kSeparator + strDir;
 }
+
+} // namespace settings

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace settings {
+
 // The settings file, one key at a time. Holds only the file's path: every read
 // and every write goes to the file at once.
 class Cinifile {
@@ -33,3 +35,5 @@ private:
 
     QString m_path;
 };
+
+} // namespace settings

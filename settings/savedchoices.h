@@ -4,9 +4,9 @@
 
 #include <QString>
 
-class Cinifile;
-
 namespace settings {
+
+class Cinifile;
 
 // The controls of the main window that the start-up fills from the settings file.
 // Putting a text into a box that differs from what the box holds is a change of

@@ -15,6 +15,9 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace batch;
+using namespace settings;
+
 namespace {
 
 // The ops without pending-events calls and without the runner's polls (a size
@@ -272,3 +275,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestBatchRun)
 #include "tst_batchrun.moc"
+

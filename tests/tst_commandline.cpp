@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace batch;
+
 using namespace Qt::StringLiterals;
 using Reason = Mp3NameRefusal::Reason;
 
@@ -117,3 +119,4 @@ private slots:
 
 QTEST_APPLESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"
+

@@ -17,6 +17,9 @@
 #include <functional>
 #include <unistd.h>
 
+using namespace batch;
+using namespace settings;
+
 namespace {
 
 using testsupport::chunk;
@@ -227,3 +230,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestRealEncoder)
 #include "tst_realencoder.moc"
+

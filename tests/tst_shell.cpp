@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace batch;
+
 namespace {
 
 // The size captions of the polls, or none unless the log is one or more polls
@@ -210,3 +212,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestShell)
 #include "tst_shell.moc"
+

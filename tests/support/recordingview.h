@@ -11,16 +11,16 @@
 // A window that records every operation asked of it, in order, so that a test
 // also sees what should not have been done. A row selected past the end of
 // the list reads as an empty text, as in the window.
-class RecordingView : public MainView {
+class RecordingView : public batch::MainView {
 public:
     mutable QStringList ops;
     QStringList rows;
     int selected = -1;
     QString outPath, custom;
-    PresetButtons buttons;
+    batch::PresetButtons buttons;
 
     void setCaption(const QString &t) override { ops << "caption: " + t; }
-    void setLampColour(Lamp lamp, quint32 c) override
+    void setLampColour(batch::Lamp lamp, quint32 c) override
     {
         ops << QStringLiteral("lamp %1 %2").arg(QStringList{"shpReady", "shpWait", "shpRecord"}[int(lamp)]).arg(c);
     }
@@ -55,7 +55,7 @@ public:
         ops << "customText";
         return custom;
     }
-    PresetButtons presetButtons() const override
+    batch::PresetButtons presetButtons() const override
     {
         ops << "presetButtons";
         return buttons;
