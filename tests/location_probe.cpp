@@ -14,6 +14,8 @@
 
 #include <utility>
 
+using namespace settings;
+
 namespace {
 class ProbeView : public settings::ChoicesView {
 public:

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+using namespace batch;
+
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 

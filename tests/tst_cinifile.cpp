@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace settings;
+
 class TestCinifile : public QObject {
     Q_OBJECT
 

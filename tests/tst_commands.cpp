@@ -20,6 +20,8 @@
 
 #include <functional>
 
+using namespace batch;
+
 namespace keys = settings::keys;
 
 using namespace testsupport;

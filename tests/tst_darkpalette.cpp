@@ -13,6 +13,8 @@
 
 #include <memory>
 
+using namespace batch;
+
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+using namespace batch;
+
 namespace keys = settings::keys;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QTimer>
 
+using namespace batch;
+
 namespace keys = settings::keys;
 
 namespace {

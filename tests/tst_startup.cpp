@@ -15,6 +15,8 @@
 #include <optional>
 #include <utility>
 
+using namespace settings;
+
 using settings::StartKind;
 
 // Where the test puts the program.

@@ -23,6 +23,8 @@
 
 #include <cstdio>
 
+using namespace batch;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

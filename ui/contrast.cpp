@@ -33,7 +33,7 @@ double contrastRatio(const QColor &a, const QColor &b)
 bool needsLightFace(const QColor &face)
 {
     return std::ranges::any_of(
-        std::initializer_list<quint32>{colours::TextWorking, colours::TextIdle},
+        std::initializer_list<quint32>{batch::colours::TextWorking, batch::colours::TextIdle},
         [&](quint32 text) { return contrastRatio(colourFromBgr(text), face) < kReadableContrast; });
 }
 

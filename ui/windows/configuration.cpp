@@ -77,7 +77,7 @@ QString Configuration::lamePath() const { return txtLamePath->text(); }
 
 void Configuration::Form_Load()
 {
-    m_ini = std::make_unique<Cinifile>();
+    m_ini = std::make_unique<settings::Cinifile>();
     m_ini->setInifile(settings::settingsFilePath());
 
     // The settings read gives back at most 99 bytes. A longer path, cut, would be

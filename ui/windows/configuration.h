@@ -60,7 +60,7 @@ private:
     QPushButton *cmdSelectlme = nullptr;
     QPushButton *cmdQuit = nullptr;
 
-    std::unique_ptr<Cinifile> m_ini;
+    std::unique_ptr<settings::Cinifile> m_ini;
     // Working copies the window's design keeps, though nothing reads them back.
     QString m_strLame;     // the path read at load
     QString m_strFileName; // the file last taken from the dialog

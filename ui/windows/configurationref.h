@@ -18,7 +18,7 @@ class Configuration;
 // its last visible window closes (QApplication::quitOnLastWindowClosed, Qt's
 // default), and a hidden window does not count. A window still loaded then,
 // shown or hidden, closes and is destroyed as the event loop ends.
-class ConfigurationRef final : public ConfigView {
+class ConfigurationRef final : public batch::ConfigView {
 public:
     ConfigurationRef() = default;
     // Destroys a window that is still loaded.

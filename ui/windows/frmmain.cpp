@@ -33,6 +33,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+using namespace batch;
+
 namespace ui {
 
 namespace {
@@ -342,7 +344,7 @@ void frmMain::cmdAbout_Click()
     if (Configuration *configuration = m_configuration.window()) {
         encoder = configuration->lamePath();
     } else {
-        Cinifile stored;
+        settings::Cinifile stored;
         stored.setInifile(settings::settingsFilePath());
         encoder = stored.GetWholeValue(settings::keys::kPaths, settings::keys::kLame);
     }

@@ -29,7 +29,7 @@ class WaveList;
 // The main window. Every control is a direct child of the window, placed at a
 // fixed position; the controls carry their own names as object names. The batch
 // drives the window through MainView; the start-up fills it through ChoicesView.
-class frmMain : public QWidget, public MainView, public settings::ChoicesView {
+class frmMain : public QWidget, public batch::MainView, public settings::ChoicesView {
     Q_OBJECT
 public:
     explicit frmMain(ConfigurationRef &configuration, QWidget *parent = nullptr);
@@ -37,7 +37,7 @@ public:
 
     // MainView, control by control.
     void setCaption(const QString &caption) override;
-    void setLampColour(Lamp lamp, quint32 colour) override;
+    void setLampColour(batch::Lamp lamp, quint32 colour) override;
     void setActivityText(const QString &text) override;
     void setActivityColour(quint32 colour) override;
     void setProgressText(const QString &text) override;
@@ -49,7 +49,7 @@ public:
     QString selectedRowText() const override;
     QString outPathText() const override;
     QString customText() const override;
-    PresetButtons presetButtons() const override;
+    batch::PresetButtons presetButtons() const override;
     void messageBox(const QString &text, const std::optional<QString> &title) override;
 
     // ChoicesView: the setting boxes and the presets, as the start-up fills them.
@@ -103,10 +103,10 @@ private:
     void showReportColoursOnTheirFace();
 
     ConfigurationRef &m_configuration;
-    Cinifile m_settings;
+    settings::Cinifile m_settings;
     settings::SavedChoices m_choices{m_settings};
     QShortcut *m_helpKey = nullptr; // made by the first load
-    BatchRun m_batch;
+    batch::BatchRun m_batch;
     bool m_closeAfterRun = false; // closed during a run: close once it has unwound
 
     // The controls, in the order in which the window creates them.
