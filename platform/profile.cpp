@@ -238,6 +238,10 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
             out += '[' + sectionBytes + ']' + eol;
         out += entry + data.sliced(at);
     }
+    // The same bytes again, as when a window writes back what it has just read:
+    // a rewrite would only cost a sync to the disk, at every start.
+    if (out == data && QFileInfo::exists(path))
+        return true;
     return replaceFile(path, out);
 }
 
