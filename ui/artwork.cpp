@@ -184,6 +184,18 @@ void paintLogo(QPainter &painter, const QRectF &area)
     painter.restore();
 }
 
+QPixmap builtInLogo(qreal ratio)
+{
+    const QString file = ratio == 1.0   ? QStringLiteral(":/pictures/logo.png")
+                         : ratio == 2.0 ? QStringLiteral(":/pictures/logo@2x.png")
+                                        : QString();
+    if (file.isEmpty())
+        return {};
+    QPixmap picture(file);
+    picture.setDevicePixelRatio(ratio);
+    return picture;
+}
+
 QIcon applicationIcon()
 {
     // Only named here: a file is read when a size of it is first asked for.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 #include <QSize>
 
 class QPainter;
@@ -17,6 +18,11 @@ inline constexpr QSize kLogoPictureSize{326, 74};
 // Paints the logo (a wave that turns into a stream of notes, and the name) so that
 // it fills area. It is drawn in vector form, so it stays sharp at any density.
 void paintLogo(QPainter &painter, const QRectF &area);
+
+// The logo as paintLogo draws it at kLogoPictureSize and the given device pixel
+// ratio, from the pictures built into the program for ratios 1 and 2; a null
+// pixmap for any other ratio, which the caller then paints.
+QPixmap builtInLogo(qreal ratio);
 
 // The program's icon, the same wave and a note in a rounded square, as the icon
 // theme's PNG files built into the program hold it.

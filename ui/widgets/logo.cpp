@@ -30,6 +30,11 @@ void Logo::paintEvent(QPaintEvent *event)
     const qreal ratio = devicePixelRatioF();
     if (m_picture.isNull() || m_picture.devicePixelRatio() != ratio
         || m_picture.deviceIndependentSize() != QSizeF(area.size())) {
+        // At its own size the finished picture is built in: the window's first
+        // show need not lay out the logo's text.
+        m_picture = area.size() == kLogoPictureSize ? builtInLogo(ratio) : QPixmap();
+    }
+    if (m_picture.isNull()) {
         m_picture = QPixmap(area.size() * ratio);
         m_picture.setDevicePixelRatio(ratio);
         m_picture.fill(Qt::transparent);
