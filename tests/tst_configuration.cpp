@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration window on real settings files in a temporary program folder.
 #include "platform/profile.h"
 #include "settings/location.h"
@@ -45,13 +46,9 @@ void storeLame(const QString &path)
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
 }
 
-// How the path box is changed.
-enum class Change {
-    Typed,                   // keys typed into the box
-    Picked,                  // a file chosen in the dialog
-    DialogCancelled,         // the dialog shown and cancelled
-    UnloadedWhileDialogOpen, // the real dialog shown, and the window unloaded from inside its event loop
-};
+// How the path box is changed: keys typed; a file chosen in the dialog; the dialog cancelled; the real
+// dialog shown, and the window unloaded from inside its event loop.
+enum class Change { Typed, Picked, DialogCancelled, UnloadedWhileDialogOpen };
 
 // What a script of steps works on: the program's one reference to the window, the first window it ever
 // loaded (so that a reused window can be told from a new one), and another window to take the focus.
@@ -60,14 +57,6 @@ struct Scene {
     QPointer<ui::Configuration> first;
     bool loadedOnce = false;
     std::optional<QWidget> other;
-
-    void noteFirst()
-    {
-        if (!loadedOnce) {
-            first = ref.window();
-            loadedOnce = !first.isNull();
-        }
-    }
 };
 
 // One step, checked as it goes.
@@ -80,20 +69,14 @@ Step store(const QString &path)
 }
 Step read(const QString &expected)
 {
-    return [expected](Scene &s) {
-        QCOMPARE(s.ref.lamePath(), expected);
-        s.noteFirst();
-    };
+    return [expected](Scene &s) { QCOMPARE(s.ref.lamePath(), expected); };
 }
 Step fileHolds(const QString &expected)
 {
     return [expected](Scene &) { QCOMPARE(storedLame(), expected); };
 }
 const Step storeNoEntry = store(QString());
-const Step show = [](Scene &s) {
-    s.ref.show();
-    s.noteFirst();
-};
+const Step show = [](Scene &s) { s.ref.show(); };
 const Step activateOther = [](Scene &s) {
     s.other.emplace().show();
     QVERIFY(QTest::qWaitForWindowActive(&*s.other));
@@ -142,32 +125,26 @@ private slots:
 
     void eachChangeOfTheBoxWritesItOnce_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<Change>("change");
+        QTest::addColumn<Change>("change");      // of the path /a
         QTest::addColumn<QString>("input");      // keys typed ('\b' is Backspace), or the file picked
-        QTest::addColumn<QStringList>("writes"); // what the file holds at each write
-        QTest::addColumn<QString>("result");     // in the box and in the file afterwards
-
+        QTest::addColumn<QStringList>("writes"); // what the file holds at each write; the last stays
         QTest::newRow("each typed key writes the box once")
-            << u"/lamx"_s << Change::Typed << u"\be"_s << QStringList{"/lam", "/lame"} << u"/lame"_s;
+            << Change::Typed << u"\be"_s << QStringList{"/", "/e"};
         QTest::newRow("a picked file is written by the box's change and by the pick")
-            << u"/a"_s << Change::Picked << u"/b"_s << QStringList{"/b", "/b"} << u"/b"_s;
-        QTest::newRow("picking the file already shown writes it once")
-            << u"/a"_s << Change::Picked << u"/a"_s << QStringList{"/a"} << u"/a"_s;
+            << Change::Picked << u"/b"_s << QStringList{"/b", "/b"};
         QTest::newRow("a cancelled dialog writes nothing")
-            << u"/a"_s << Change::DialogCancelled << QString() << QStringList{} << u"/a"_s;
+            << Change::DialogCancelled << QString() << QStringList{};
         QTest::newRow("a window unloaded while its dialog is open writes nothing")
-            << u"/a"_s << Change::UnloadedWhileDialogOpen << QString() << QStringList{} << u"/a"_s;
+            << Change::UnloadedWhileDialogOpen << QString() << QStringList{};
     }
 
     void eachChangeOfTheBoxWritesItOnce()
     {
-        QFETCH(QString, stored);
         QFETCH(Change, change);
         QFETCH(QString, input);
         QFETCH(QStringList, writes);
-        QFETCH(QString, result);
-        storeLame(stored);
+        const QString result = writes.isEmpty() ? u"/a"_s : writes.last();
+        storeLame(u"/a"_s);
         ConfigurationRef::program().show();
         QPointer<ui::Configuration> window = ConfigurationRef::program().window();
         QVERIFY(window && QTest::qWaitForWindowActive(window));
@@ -203,7 +180,7 @@ private slots:
         QCOMPARE(realDialog, unloaded ? std::optional(QFileDialog::ExistingFile) : std::nullopt);
         QCOMPARE(written, writes);
         QCOMPARE(storedLame(), result);
-        if (result == stored)
+        if (writes.isEmpty())
             QCOMPARE(settingsBytes(), before); // not even rewritten
         QCOMPARE(window.isNull(), unloaded);
         if (window)
@@ -245,6 +222,10 @@ private slots:
             step(scene);
             if (QTest::currentTestFailed())
                 return;
+            if (!scene.loadedOnce) {
+                scene.first = scene.ref.window();
+                scene.loadedOnce = !scene.first.isNull();
+            }
         }
 
         ui::Configuration *window = scene.ref.window();
