@@ -75,8 +75,7 @@ struct Rig : ConfigView {
     // What a test does during a run, and what the rig notes of it.
     bool cancelled = false;
     qsizetype opsAtAbandon = -1;
-    qint64 partialSize = -1;
-    qint64 msAfterAbandon = -1;
+    qint64 partialSize = -1, msAfterAbandon = -1;
     QElapsedTimer sinceAbandon;
     void cancel()
     {
@@ -121,7 +120,7 @@ QString mp3(int row) { return QStringLiteral("%1.mp3").arg(QChar('a' + row)); }
 
 QStringList selecting(int row)
 {
-    return {"rowCount", QStringLiteral("select %1").arg(row), "selectedRowText"};
+    return steps(QStringLiteral("rowCount|select %1|selectedRowText|").arg(row));
 }
 
 QStringList rowSteps(int row, int of, const QStringList &whileEncoding = {})
@@ -151,8 +150,8 @@ struct Case {
     QString custom = QStringLiteral("--bytes 1500");
     QString encoder{};   // a missing file in the temporary folder; empty: the stand-in
     QString outFolder{}; // in the temporary folder; empty: MP3 files beside their sources
-    std::function<void(Rig &)>
-        action{}; // at the atCall-th pending-events call of row atRow (2: the first poll)
+    // Done at the atCall-th pending-events call of row atRow (2: the runner's first poll).
+    std::function<void(Rig &)> action{};
     int atRow = -1;
     int atCall = 2;
     QString encoded{}; // letters of the MP3 files written in full

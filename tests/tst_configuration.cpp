@@ -63,18 +63,13 @@ struct Scene {
 using Step = std::function<void(Scene &)>;
 using Script = QList<Step>;
 
-Step store(const QString &path)
-{
-    return [path](Scene &) { storeLame(path); };
-}
-Step read(const QString &expected)
-{
-    return [expected](Scene &s) { QCOMPARE(s.ref.lamePath(), expected); };
-}
-Step fileHolds(const QString &expected)
-{
-    return [expected](Scene &) { QCOMPARE(storedLame(), expected); };
-}
+const auto store = [](const QString &path) -> Step { return [path](Scene &) { storeLame(path); }; };
+const auto readsBox = [](const QString &box) -> Step {
+    return [box](Scene &s) { QCOMPARE(s.ref.lamePath(), box); };
+};
+const auto fileHolds = [](const QString &path) -> Step {
+    return [path](Scene &) { QCOMPARE(storedLame(), path); };
+};
 const Step storeNoEntry = store(QString());
 const Step show = [](Scene &s) { s.ref.show(); };
 const Step activateOther = [](Scene &s) {
@@ -199,18 +194,18 @@ private slots:
             QTest::newRow(name) << script << outcome;
         };
         row("a read loads the window hidden; once loaded, the window is read, not the file", {.box = "/a"},
-            {store("/a"), read("/a"), store("/b"), read("/a")});
+            {store("/a"), readsBox("/a"), store("/b"), readsBox("/a")});
         row("a load without an entry writes an empty path back", {.box = ""},
-            {storeNoEntry, read(""), fileHolds("")});
+            {storeNoEntry, readsBox(""), fileHolds("")});
         row("a load keeps a path past the read limit", {.box = longPath},
-            {store(longPath), read(longPath), fileHolds(longPath)});
+            {store(longPath), readsBox(longPath), fileHolds(longPath)});
         row("showing twice keeps one window and brings it to the front", {.shown = true, .box = "/a"},
             {store("/a"), show, activateOther, show});
         row("after Exit, showing loads a new window that reads the file afresh",
             {.shown = true, .box = "/b", .firstWindow = false},
             {store("/a"), show, clickExit, store("/b"), show});
         row("after a release, a read loads a new window", {.box = "/b", .firstWindow = false},
-            {show, release, store("/b"), read("/b")});
+            {show, release, store("/b"), readsBox("/b")});
     }
 
     void referenceKeepsOneWindowAndLoadsItWhenTouched()

@@ -1,23 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A stand-in for the encoder, built for the tests only. It takes its behaviour
-// from its own options, the way a custom parameter string would pass them, and
-// treats its last argument as the output file, as the real encoder does. What it
-// writes there is a run of silent MPEG-1 Layer III frame headers (128 kbps,
-// 44.1 kHz, 417 bytes a frame), so that a file of a frame or more reads as audio:
-//
-//   --bytes N        write N bytes to the output file (default 0: an empty file)
-//   --chunk K        write them K bytes at a time (default: all at once)
-//   --interval MS    sleep MS milliseconds before each chunk
-//   --delay MS       sleep MS milliseconds before opening the output file
-//   --no-output      do not create the output file at all
-//   --stderr TEXT    write TEXT and a newline to standard error first
-//   --stderr-lines N then write N numbered lines ("error line 1"...) to it
-//   --stderr-file F  then copy the bytes of file F to it, as they are
-//   --exit C         exit with code C (default 0)
-//   --signal S       end by raising signal S instead of exiting
-//   --hang           after writing, sleep until killed
-//
-// Anything else (encoder options such as -h) is ignored.
+// A stand-in for the encoder, built for the tests only. It takes its behaviour from its own options, the
+// way a custom parameter string would pass them, and treats its last argument as the output file, as the
+// real encoder does. It writes there silent MPEG-1 Layer III frames (128 kbps, 44.1 kHz, 417 bytes a
+// frame), so that a file of a frame or more reads as audio. Anything else (such as -h) is ignored.
+//   --bytes N, --chunk K, --interval MS: write N bytes (default 0: an empty file), K at a time (default:
+//       all at once), sleeping MS milliseconds before each chunk; --delay MS: sleep before opening the file
+//   --no-output: create no output file; --hang: after writing, sleep until killed
+//   --stderr TEXT, --stderr-lines N, --stderr-file F: write TEXT and a newline, then N numbered lines
+//       ("error line 1"...), then the bytes of file F to standard error
+//   --exit C: exit with code C (default 0); --signal S: end by raising signal S instead
 #include <algorithm>
 #include <chrono>
 #include <csignal>
