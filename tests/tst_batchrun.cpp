@@ -191,19 +191,19 @@ private slots:
         };
         const QStringList abandonedSteps = kStartSteps + rowSteps(0, 2).mid(0, 6);
         const QString slowly = QStringLiteral("--bytes 100000 --chunk 1000 --interval 50");
-        QTest::newRow("three rows completed") << Case{.encoded = "abc"} << three;
-        QTest::newRow("Cancel during the second of three files")
+        QTest::newRow("three rows are encoded and the run completes") << Case{.encoded = "abc"} << three;
+        QTest::newRow("Cancel during the second of three files stops after it")
             << Case{.action = kCancel, .atRow = 1, .encoded = "ab"}
             << kStartSteps + rowSteps(0, 3) + rowSteps(1, 3, kStopRequest) + kStoppedSteps;
-        QTest::newRow("empty list") << Case{.rows = {}}
-                                    << kStartSteps.mid(0, 8)
-                                           + steps("box [Error!]: No wav-files selected for encoding!|")
-                                           + kIdleSteps + steps("caption: Encoding failed.|");
+        QTest::newRow("an empty list ends with a box, nothing saved")
+            << Case{.rows = {}}
+            << kStartSteps.mid(0, 8) + steps("box [Error!]: No wav-files selected for encoding!|")
+                   + kIdleSteps + steps("caption: Encoding failed.|");
         QTest::newRow("second of three rows refused, the preset code saved all the same")
             << Case{.rows = {"a.wav", "x.mp3", "c.wav"}, .encoded = "a"}
             << kStartSteps + rowSteps(0, 3) + selecting(1) + steps("box: MP3 is not a valid extension.|")
                    + kIdleSteps + steps("activity: Ready|caption: Action Cancelled|");
-        QTest::newRow("encoder cannot start, Cancel just before")
+        QTest::newRow("an encoder that cannot start ends the run; a Cancel just before is dropped")
             << Case{.rows = {"a.wav", "b.wav"},
                     .encoder = "missing",
                     .action = kCancel,
@@ -213,7 +213,7 @@ private slots:
                    + steps("box [Error!]: The encoder could not be started:\n{d}/missing\n\n"
                            "The path to the encoder can be set with Config.|")
                    + kIdleSteps + steps("activity: Ready|caption: Encoding failed.|");
-        QTest::newRow("exit code 1, with error lines")
+        QTest::newRow("exit code 1 fails both files, their error lines reported")
             << Case{.rows = {"a.wav", "b.wav"},
                     .custom = "--stderr bad-input --stderr \"second line\" --exit 1"}
             << kStartSteps + rowSteps(0, 2) + rowSteps(1, 2)
@@ -221,12 +221,12 @@ private slots:
                                                    + "\n    bad-input\n    second line"
                                                    + "\n\n{d}/b.wav: exit code 1" + removed
                                                    + "\n    bad-input\n    second line");
-        QTest::newRow("killed by a signal")
+        QTest::newRow("an encoder killed by a signal fails its file")
             << oneFails("--signal 9") << failed("ended by a signal (exit code 137)" + removed);
-        QTest::newRow("no MP3 written")
+        QTest::newRow("exit code 0 without an MP3 fails the file")
             << oneFails("--no-output") << failed("exit code 0, but no MP3 file was written");
-        QTest::newRow("empty MP3") << oneFails("--bytes 0")
-                                   << failed("exit code 0, but the MP3 file is empty" + removed);
+        QTest::newRow("exit code 0 with an empty MP3 fails the file")
+            << oneFails("--bytes 0") << failed("exit code 0, but the MP3 file is empty" + removed);
         QTest::newRow("exit code 1 before the encoder reached an earlier MP3: it stays")
             << oneFails("--no-output --exit 1", "a") << failed("exit code 1");
         QTest::newRow("exit code 3 after the encoder rewrote an earlier MP3: removed")
