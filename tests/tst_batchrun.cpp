@@ -22,7 +22,7 @@ namespace {
 
 // The ops without pending-events calls and without the runner's polls (a size
 // caption and a blink each), whose number depends on timing.
-QStringList steps(QStringList ops)
+QStringList withoutPolls(QStringList ops)
 {
     ops.removeAll("doEvents");
     for (qsizetype i = 0; (i = ops.indexOf(QRegularExpression(".*kbytes"), i)) >= 0;)
@@ -39,12 +39,13 @@ struct Rig : ConfigView {
     QString encoder = testsupport::standinEncoder();
     Cinifile settings;
     QHash<int, int> eventsOfRow;
-    int atRow = -1, atCall = 0;
-    std::function<void()> action;
+    int atRow = -1;
+    int atCall = 0;
+    std::function<void(Rig &)> action;
     BatchRun batch{view, *this, settings, [this] {
                        view.ops << "doEvents";
                        if (++eventsOfRow[view.selected] == atCall && view.selected == atRow)
-                           action();
+                           action(*this);
                    }};
 
     explicit Rig(const QStringList &names, const QString &outFolder = {})
@@ -69,59 +70,95 @@ struct Rig : ConfigView {
         view.ops.clear();
         eventsOfRow.clear();
         batch.cmdEncode_Click();
+        msAfterAbandon = sinceAbandon.isValid() ? sinceAbandon.elapsed() : -1;
         atRow = -1;
-        return steps(view.ops);
+        return withoutPolls(view.ops);
+    }
+
+    // What a test does during a run, and what the rig notes of it.
+    bool cancelled = false;
+    qsizetype opsAtAbandon = -1;
+    qint64 partialSize = -1, msAfterAbandon = -1;
+    QElapsedTimer sinceAbandon;
+    void cancel()
+    {
+        cancelled = true;
+        batch.cmdCancel_Click();
+    }
+    void removeFirstRow()
+    {
+        view.rows.removeFirst();
+        batch.rowsRemoved(0, 1);
+    }
+    void abandon()
+    {
+        sinceAbandon.start();
+        partialSize = QFileInfo(path("a.mp3")).size();
+        batch.abandon();
+        opsAtAbandon = view.ops.size();
     }
 };
 
-const QStringList idleLamps{"lamp shpWait 16576", "lamp shpReady 65280", "lamp shpRecord 128"};
-const QStringList startSteps{"caption: Preparing to encode...", "lamp shpWait 33023", "lamp shpReady 32768",
-                             "cancel on", "encode off", "customText", "config lamePath", "rowCount", "outPathText",
-                             "presetButtons", "caption: Encoding in process, please wait...", "rowCount"};
-const QStringList stopRequest{"cancel off",
-                              "caption: User requested stop, please wait while finishing current track..."};
-const QStringList completedSteps = QStringList{"rowCount", "activity colour 32768", "activity: Done!", "encode on",
-                                               "cancel off", "caption: " + BatchRun::titleCompleted()}
-                                   << idleLamps << "config unload";
+// Steps written one after the other, each ended by "|".
+QStringList steps(const QString &text) { return text.split('|', Qt::SkipEmptyParts); }
+
+const QStringList kIdleLamps = steps("lamp shpWait 16576|lamp shpReady 65280|lamp shpRecord 128|");
+const QStringList kStartSteps = steps(
+    "caption: Preparing to encode...|lamp shpWait 33023|lamp shpReady 32768|cancel on|"
+    "encode off|customText|config lamePath|rowCount|outPathText|presetButtons|"
+    "caption: Encoding in process, please wait...|rowCount|");
+const QStringList kStopRequest = steps(
+    "cancel off|caption: User requested stop, please wait while finishing current track...|");
+const QStringList kCompletedSteps =
+    steps("rowCount|activity colour 32768|activity: Done!|encode on|cancel off|caption: "
+          + BatchRun::titleCompleted() + "|")
+    + kIdleLamps + steps("config unload|");
 // Stopped, the lamps stay as the run left them, and the configuration window stays.
-const QStringList stoppedSteps{"activity colour 192", "activity: User Requested Stop!", "progress colour 32768",
-                               "caption: " + BatchRun::titleStopped(), "encode on", "cancel off"};
-const QStringList idleSteps = QStringList{"encode on", "cancel off"} << idleLamps;
+const QStringList kStoppedSteps = steps(
+    "activity colour 192|activity: User Requested Stop!|progress colour 32768|caption: "
+    + BatchRun::titleStopped() + "|encode on|cancel off|");
+const QStringList kIdleSteps = steps("encode on|cancel off|") + kIdleLamps;
 
 QString mp3(int row) { return QStringLiteral("%1.mp3").arg(QChar('a' + row)); }
 
-QStringList selecting(int row) { return {"rowCount", QStringLiteral("select %1").arg(row), "selectedRowText"}; }
+QStringList selecting(int row)
+{
+    return steps(QStringLiteral("rowCount|select %1|selectedRowText|").arg(row));
+}
 
 QStringList rowSteps(int row, int of, const QStringList &whileEncoding = {})
 {
-    return selecting(row) << "activity colour 192"
-                          << QStringLiteral("activity: Encoding track %1 (%2/%3)").arg(mp3(row)).arg(row + 1).arg(of)
-                          << "progress colour 192" << whileEncoding << "progress: Done!" << "progress colour 32768";
+    return selecting(row)
+           << "activity colour 192"
+           << QStringLiteral("activity: Encoding track %1 (%2/%3)").arg(mp3(row)).arg(row + 1).arg(of)
+           << "progress colour 192" << whileEncoding << "progress: Done!"
+           << "progress colour 32768";
 }
 
 // A completed run in which some files failed: its status line and its report.
 QStringList failedEnd(const QString &files, const QString &list)
 {
-    return QStringList(completedSteps).replaceInStrings("activity colour 32768", "activity colour 192")
-        .replaceInStrings("activity: Done!", "activity: " + files + " failed.")
+    return QStringList(kCompletedSteps)
+               .replaceInStrings("activity colour 32768", "activity colour 192")
+               .replaceInStrings("activity: Done!", "activity: " + files + " failed.")
            << "box [Encoding errors]: " + files + " could not be encoded:\n\n" + list;
 }
 
-// What a case does during its run.
-enum class Action { None, Cancel, Abandon, AbandonDuringTheWait, AddRow, RemoveAll, RemoveFirstAndTell };
+const auto kCancel = &Rig::cancel;
+const auto kAbandon = &Rig::abandon;
 
-// One run: the list, the encoder's behaviour, what is done during the run, and what must come of it.
+// How a run is set up and what is done during it.
 struct Case {
     QStringList rows{"a.wav", "b.wav", "c.wav"};
     QString custom = QStringLiteral("--bytes 1500");
     QString encoder{};   // a missing file in the temporary folder; empty: the stand-in
     QString outFolder{}; // in the temporary folder; empty: MP3 files beside their sources
-    Action action = Action::None; // done at the atCall-th pending-events call of row atRow (2: the runner's first poll)
-    int atRow = -1, atCall = 2;
-    QStringList steps{}; // "{d}" stands for the temporary folder
-    QString encoded{};   // letters of the MP3 files written in full
-    QString earlier{};   // letters of MP3 files there before the run, which must be left as they were...
-    bool earlierRemoved = false; // ...unless the row's encoder rewrote them and failed
+    // Done at the atCall-th pending-events call of row atRow (2: the runner's first poll).
+    std::function<void(Rig &)> action{};
+    int atRow = -1;
+    int atCall = 2;
+    QString encoded{}; // letters of the MP3 files written in full
+    QString earlier{}; // letters of MP3 files there before the run: they stay unless the report says removed
 };
 
 const QByteArray kEarlierMp3 = "an MP3 file from an earlier run";
@@ -137,128 +174,137 @@ private slots:
     void runFollowsTheStepsOfItsEnd_data()
     {
         QTest::addColumn<Case>("run");
-        const QStringList three = startSteps + rowSteps(0, 3) + rowSteps(1, 3) + rowSteps(2, 3) + completedSteps;
-        const QStringList refused = QStringList{"box: MP3 is not a valid extension."} + idleSteps
-                                    << "activity: Ready" << "caption: Action Cancelled";
+        QTest::addColumn<QStringList>("steps"); // "{d}" stands for the temporary folder
+        const QStringList three = kStartSteps + rowSteps(0, 3) + rowSteps(1, 3) + rowSteps(2, 3)
+                                  + kCompletedSteps;
         const QString removed = QStringLiteral("; the MP3 file was removed");
-        const auto oneFails = [](const QString &custom, const QString &why) {
-            return Case{.rows = {"a.wav"}, .custom = custom,
-                        .steps = startSteps + rowSteps(0, 1) + failedEnd("1 of 1 file", "{d}/a.wav: " + why)};
+        const auto oneFails = [](const QString &custom, const QString &earlier = {}) {
+            return Case{.rows = {"a.wav"}, .custom = custom, .earlier = earlier};
         };
-        Case abandon{.rows = {"a.wav", "b.wav"}, .custom = "--bytes 100000 --chunk 1000 --interval 50",
-                     .action = Action::Abandon, .atRow = 0, .atCall = 1, .steps = startSteps + rowSteps(0, 2).mid(0, 6)};
-        QTest::newRow("three rows completed") << Case{.steps = three, .encoded = "abc"};
-        QTest::newRow("Cancel during the second of three files") << Case{.action = Action::Cancel, .atRow = 1,
-            .steps = startSteps + rowSteps(0, 3) + rowSteps(1, 3, stopRequest) + stoppedSteps, .encoded = "ab"};
-        QTest::newRow("Cancel during the last file") << Case{.action = Action::Cancel, .atRow = 2,
-            .steps = startSteps + rowSteps(0, 3) + rowSteps(1, 3) + rowSteps(2, 3, stopRequest) + stoppedSteps,
-            .encoded = "abc"};
-        QTest::newRow("empty list") << Case{.rows = {}, .steps = startSteps.mid(0, 8)
-            + QStringList{"box [Error!]: No wav-files selected for encoding!"} + idleSteps
-            << "caption: Encoding failed."};
-        QTest::newRow("first row refused, the preset code saved all the same")
-            << Case{.rows = {"x.mp3", "b.wav"}, .steps = startSteps + selecting(0) + refused};
-        QTest::newRow("second of three rows refused") << Case{.rows = {"a.wav", "x.mp3", "c.wav"},
-            .steps = startSteps + rowSteps(0, 3) + selecting(1) + refused, .encoded = "a"};
-        QTest::newRow("encoder cannot start, Cancel just before") << Case{.rows = {"a.wav", "b.wav"},
-            .encoder = "missing", .action = Action::Cancel, .atRow = 0, .atCall = 1,
-            .steps = startSteps + rowSteps(0, 2, stopRequest) + QStringList{"box [Error!]: The encoder could not be "
-                "started:\n{d}/missing\n\nThe path to the encoder can be set with Config."} + idleSteps
-                << "activity: Ready" << "caption: Encoding failed."};
-        QTest::newRow("exit code 1, with error lines") << Case{.rows = {"a.wav", "b.wav"},
-            .custom = "--stderr bad-input --stderr \"second line\" --exit 1",
-            .steps = startSteps + rowSteps(0, 2) + rowSteps(1, 2) + failedEnd("2 of 2 files", "{d}/a.wav: exit code 1" + removed
-                + "\n    bad-input\n    second line\n\n{d}/b.wav: exit code 1" + removed + "\n    bad-input\n    second line")};
-        QTest::newRow("killed by a signal") << oneFails("--signal 9", "ended by a signal (exit code 137)" + removed);
-        QTest::newRow("no MP3 written") << oneFails("--no-output", "exit code 0, but no MP3 file was written");
-        QTest::newRow("empty MP3") << oneFails("--bytes 0", "exit code 0, but the MP3 file is empty" + removed);
-        Case untouched = oneFails("--no-output --exit 1", "exit code 1");
-        untouched.earlier = "a";
-        QTest::newRow("exit code 1 before the encoder reached an earlier MP3: it stays") << untouched;
-        Case overwritten = oneFails("--bytes 1500 --exit 3", "exit code 3" + removed);
-        overwritten.earlier = "a", overwritten.earlierRemoved = true;
-        QTest::newRow("exit code 3 after the encoder rewrote an earlier MP3: removed") << overwritten;
+        const auto failed = [](const QString &why) {
+            return kStartSteps + rowSteps(0, 1) + failedEnd("1 of 1 file", "{d}/a.wav: " + why);
+        };
+        const auto abandoned = [](int atCall, const QString &custom, const QString &earlier = {}) {
+            return Case{.rows = {"a.wav", "b.wav"},
+                        .custom = custom,
+                        .action = kAbandon,
+                        .atRow = 0,
+                        .atCall = atCall,
+                        .earlier = earlier};
+        };
+        const QStringList abandonedSteps = kStartSteps + rowSteps(0, 2).mid(0, 6);
+        const QString slowly = QStringLiteral("--bytes 100000 --chunk 1000 --interval 50");
+        QTest::newRow("three rows are encoded and the run completes") << Case{.encoded = "abc"} << three;
+        QTest::newRow("Cancel during the second of three files stops after it")
+            << Case{.action = kCancel, .atRow = 1, .encoded = "ab"}
+            << kStartSteps + rowSteps(0, 3) + rowSteps(1, 3, kStopRequest) + kStoppedSteps;
+        QTest::newRow("an empty list ends with a box, nothing saved")
+            << Case{.rows = {}}
+            << kStartSteps.mid(0, 8) + steps("box [Error!]: No wav-files selected for encoding!|")
+                   + kIdleSteps + steps("caption: Encoding failed.|");
+        QTest::newRow("second of three rows refused, the preset code saved all the same")
+            << Case{.rows = {"a.wav", "x.mp3", "c.wav"}, .encoded = "a"}
+            << kStartSteps + rowSteps(0, 3) + selecting(1) + steps("box: MP3 is not a valid extension.|")
+                   + kIdleSteps + steps("activity: Ready|caption: Action Cancelled|");
+        QTest::newRow("an encoder that cannot start ends the run; a Cancel just before is dropped")
+            << Case{.rows = {"a.wav", "b.wav"},
+                    .encoder = "missing",
+                    .action = kCancel,
+                    .atRow = 0,
+                    .atCall = 1}
+            << kStartSteps + rowSteps(0, 2, kStopRequest)
+                   + steps("box [Error!]: The encoder could not be started:\n{d}/missing\n\n"
+                           "The path to the encoder can be set with Config.|")
+                   + kIdleSteps + steps("activity: Ready|caption: Encoding failed.|");
+        QTest::newRow("exit code 1 fails both files, their error lines reported")
+            << Case{.rows = {"a.wav", "b.wav"},
+                    .custom = "--stderr bad-input --stderr \"second line\" --exit 1"}
+            << kStartSteps + rowSteps(0, 2) + rowSteps(1, 2)
+                   + failedEnd("2 of 2 files", "{d}/a.wav: exit code 1" + removed
+                                                   + "\n    bad-input\n    second line"
+                                                   + "\n\n{d}/b.wav: exit code 1" + removed
+                                                   + "\n    bad-input\n    second line");
+        QTest::newRow("an encoder killed by a signal fails its file")
+            << oneFails("--signal 9") << failed("ended by a signal (exit code 137)" + removed);
+        QTest::newRow("exit code 0 without an MP3 fails the file")
+            << oneFails("--no-output") << failed("exit code 0, but no MP3 file was written");
+        QTest::newRow("exit code 0 with an empty MP3 fails the file")
+            << oneFails("--bytes 0") << failed("exit code 0, but the MP3 file is empty" + removed);
+        QTest::newRow("exit code 1 before the encoder reached an earlier MP3: it stays")
+            << oneFails("--no-output --exit 1", "a") << failed("exit code 1");
+        QTest::newRow("exit code 3 after the encoder rewrote an earlier MP3: removed")
+            << oneFails("--bytes 1500 --exit 3", "a") << failed("exit code 3" + removed);
         QTest::newRow("two sources of one name into one folder: the second not encoded, the first again")
-            << Case{.rows = {"x/a.wav", "y/a.wav", "x/a.wav"}, .outFolder = "out",
-                    .steps = startSteps + rowSteps(0, 3) + selecting(1)
-                        + rowSteps(2, 3).replaceInStrings("c.mp3", "a.mp3")
-                        + failedEnd("1 of 3 files", "{d}/y/a.wav: would overwrite {d}/out/a.mp3, written earlier in "
-                                                    "this run"), .encoded = "a"};
-        QTest::newRow("middle file failed: its folder is missing") << Case{.rows = {"a.wav", "missing/b.wav", "c.wav"},
-            .steps = startSteps + rowSteps(0, 3) + rowSteps(1, 3) + rowSteps(2, 3)
-                + failedEnd("1 of 3 files", "{d}/missing/b.wav: exit code 2"), .encoded = "ac"};
-        QTest::newRow("every row removed during the first file, the batch not told") << Case{.action = Action::RemoveAll,
-            .atRow = 0, .steps = startSteps + rowSteps(0, 3) + completedSteps, .encoded = "a"};
-        QTest::newRow("first row removed during the second file, the batch told") << Case{.action = Action::RemoveFirstAndTell,
-            .atRow = 1, .steps = startSteps + rowSteps(0, 3) + rowSteps(1, 3)
-                + rowSteps(2, 3).replaceInStrings("select 2", "select 1") + completedSteps, .encoded = "abc"};
+            << Case{.rows = {"x/a.wav", "y/a.wav", "x/a.wav"}, .outFolder = "out", .encoded = "a"}
+            << kStartSteps + rowSteps(0, 3) + selecting(1) + rowSteps(2, 3).replaceInStrings("c.mp3", "a.mp3")
+                   + failedEnd("1 of 3 files",
+                               "{d}/y/a.wav: would overwrite {d}/out/a.mp3, written earlier in this run");
+        QTest::newRow("every row removed during the first file, the batch not told")
+            << Case{.action = [](Rig &r) { r.view.rows.clear(); }, .atRow = 0, .encoded = "a"}
+            << kStartSteps + rowSteps(0, 3) + kCompletedSteps;
+        QTest::newRow("first row removed during the second file, the batch told")
+            << Case{.action = &Rig::removeFirstRow, .atRow = 1, .encoded = "abc"}
+            << kStartSteps + rowSteps(0, 3) + rowSteps(1, 3)
+                   + rowSteps(2, 3).replaceInStrings("select 2", "select 1") + kCompletedSteps;
         QTest::newRow("row added during the first file waits for the next run")
-            << Case{.action = Action::AddRow, .atRow = 0, .steps = three, .encoded = "abc"};
-        QTest::newRow("abandoned before the encoder starts") << abandon;
-        abandon.atCall = 3;
-        QTest::newRow("abandoned while the encoder writes") << abandon;
-        abandon.custom = "--delay 5000 --bytes 1500", abandon.earlier = "a", abandon.atCall = 2;
-        QTest::newRow("abandoned before the encoder reached an earlier MP3: it stays") << abandon;
-        // The wait ends at once: no poll after the abandon.
-        QTest::newRow("abandoned by a handler during the runner's wait")
-            << Case{.rows = {"a.wav", "b.wav"}, .custom = "--bytes 1500 --hang", .action = Action::AbandonDuringTheWait,
-                    .atRow = 0, .steps = startSteps + rowSteps(0, 2).mid(0, 6)};
+            << Case{.action = [](Rig &r) { r.view.rows << r.path("d.wav"); }, .atRow = 0, .encoded = "abc"}
+            << three;
+        QTest::newRow("abandoned before the encoder starts") << abandoned(1, slowly) << abandonedSteps;
+        QTest::newRow("abandoned while the encoder writes: its MP3 removed")
+            << abandoned(3, slowly) << abandonedSteps;
+        QTest::newRow("abandoned before the encoder reached an earlier MP3: it stays")
+            << abandoned(2, "--delay 5000 --bytes 1500", "a") << abandonedSteps;
+        Case duringTheWait = abandoned(2, "--bytes 1500 --hang");
+        duringTheWait.action = [](Rig &r) { QTimer::singleShot(50, [&r] { r.abandon(); }); };
+        QTest::newRow("abandoned by a handler during the runner's wait: no poll after it")
+            << duringTheWait << abandonedSteps;
     }
     void runFollowsTheStepsOfItsEnd()
     {
         QFETCH(Case, run);
+        QFETCH(QStringList, steps);
         Rig rig(run.rows, run.outFolder);
         rig.view.custom = run.custom;
-        rig.encoder = run.encoder.isEmpty() ? rig.encoder : rig.path(run.encoder);
+        if (!run.encoder.isEmpty())
+            rig.encoder = rig.path(run.encoder);
         const QString mp3Folder = run.outFolder.isEmpty() ? QString() : run.outFolder + '/';
         for (const QChar letter : run.earlier)
             QVERIFY(testsupport::writeFile(rig.path(mp3Folder + letter + ".mp3"), kEarlierMp3));
-        qint64 partialSize = -1, opsAtAbandon = -1;
-        QElapsedTimer sinceAbandon;
-        const auto abandon = [&] {
-            sinceAbandon.start();
-            partialSize = QFileInfo(rig.path("a.mp3")).size(), rig.batch.abandon();
-            opsAtAbandon = rig.view.ops.size();
-        };
-        rig.atRow = run.atRow, rig.atCall = run.atCall, rig.action = [&] {
-            switch (run.action) {
-            case Action::None: break;
-            case Action::Cancel: rig.batch.cmdCancel_Click(); break;
-            case Action::Abandon: abandon(); break;
-            case Action::AbandonDuringTheWait: QTimer::singleShot(50, abandon); break;
-            case Action::AddRow: rig.view.rows << rig.path("d.wav"); break;
-            case Action::RemoveAll: rig.view.rows.clear(); break;
-            case Action::RemoveFirstAndTell: rig.view.rows.removeFirst(), rig.batch.rowsRemoved(0, 1); break;
-            }
-        };
-        QCOMPARE(rig.run(), run.steps.replaceInStrings("{d}", rig.dir.path()));
+        rig.atRow = run.atRow;
+        rig.atCall = run.atCall;
+        rig.action = run.action;
+        QCOMPARE(rig.run(), steps.replaceInStrings("{d}", rig.dir.path()));
         QCOMPARE(childProcessCount(), 0);
-        // An abandon ends the runner's wait at once, not at its next poll.
-        if (run.action == Action::AbandonDuringTheWait)
-            QVERIFY2(sinceAbandon.elapsed() < 250, qPrintable(QString::number(sinceAbandon.elapsed())));
+        // An abandon ends the run at once, not at the runner's next poll; not even pending events run after
+        // it, and an encoder killed half-way had written.
+        if (rig.opsAtAbandon >= 0) {
+            QVERIFY2(rig.msAfterAbandon < 250, qPrintable(QString::number(rig.msAfterAbandon)));
+            QCOMPARE(rig.view.ops.size(), rig.opsAtAbandon);
+            QVERIFY(run.atCall == 1 || rig.partialSize > 0 || !run.earlier.isEmpty());
+        }
+        const bool reportedRemoved = steps.join('\n').contains("the MP3 file was removed");
         for (int i = 0; i < 4; ++i) {
             QFile file(rig.path(mp3Folder + mp3(i)));
             const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
             if (run.earlier.contains(QChar('a' + i)))
-                QCOMPARE(content, run.earlierRemoved ? QByteArray() : kEarlierMp3);
+                QCOMPARE(content, reportedRemoved ? QByteArray() : kEarlierMp3);
             else
                 QCOMPARE(content.size(), run.encoded.contains(QChar('a' + i)) ? 1500 : 0);
         }
         // Each button that reads on saves its code and the last one wins; an empty list writes nothing.
-        QCOMPARE(QFile::exists(rig.settings.inifile()) ? rig.settings.GetFile("SETTINGS", "Default Encoding") : "none",
+        QCOMPARE(QFile::exists(rig.settings.inifile()) ? rig.settings.GetFile("SETTINGS", "Default Encoding")
+                                                       : "none",
                  run.rows.isEmpty() ? "none" : "4");
-        // Not even pending events are let run after an abandon, and an encoder killed half-way had written.
-        if (run.action == Action::Abandon || run.action == Action::AbandonDuringTheWait)
-            QVERIFY(rig.view.ops.size() == opsAtAbandon && (run.atCall == 1 || partialSize > 0 || !run.earlier.isEmpty()));
-        // A stop is used up, and one pressed just before a failed start dropped: the next run encodes every row.
-        if (run.action == Action::Cancel) {
+        // A stop is used up, and one pressed just before a failed start dropped: the next run encodes all.
+        if (rig.cancelled) {
             rig.encoder = testsupport::standinEncoder();
             const QStringList again = rig.run();
-            QCOMPARE(again.mid(again.size() - completedSteps.size()), completedSteps);
+            QCOMPARE(again.mid(again.size() - kCompletedSteps.size()), kCompletedSteps);
             QVERIFY(QFile::exists(rig.path(mp3(run.rows.size() - 1))));
         }
     }
 
+    // At a first run without a button on, the command holds no parameters and nothing is saved.
     void commandLineHoldsThePresetOrNoParametersAtAFirstRunWithout()
     {
         Rig rig({"a.wav"});

@@ -21,10 +21,12 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         // "Program" and "Program Files/enc" both exist: a shortest-first search would run the first.
-        for (const QString &name : QStringList{"enc", "Program", "Program Files/enc", "plain", "bin/" + kBinName}) {
+        for (const QString &name :
+             QStringList{"enc", "Program", "Program Files/enc", "plain", "bin/" + kBinName}) {
             QFile f(m_dir.filePath(name));
             QVERIFY(QDir().mkpath(QFileInfo(f).path()) && f.open(QIODevice::WriteOnly));
-            QVERIFY(f.setPermissions(QFile::ReadOwner | (name == "plain" ? QFile::WriteOwner : QFile::ExeOwner)));
+            QVERIFY(
+                f.setPermissions(QFile::ReadOwner | (name == "plain" ? QFile::WriteOwner : QFile::ExeOwner)));
         }
         // The empty entry must not make the current folder a search folder.
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + "::/usr/bin:/bin");
@@ -57,25 +59,37 @@ void TestCmdSplit::splitsIntoProgramAndArguments_data()
     QTest::newRow("longest prefix wins over an executable shorter one")
         << R"({d}/Program Files/enc -h  "x.wav")" << files << QStringList{"-h", "x.wav"};
     QTest::newRow("shorter prefix when the longer is missing")
-        << R"({d}/Program Files/missing -h "x")" << "{d}/Program" << QStringList{"Files/missing", "-h", "x"};
+        << R"({d}/Program Files/missing -h "x")"
+        << "{d}/Program" << QStringList{"Files/missing", "-h", "x"};
     QTest::newRow("whole text when it holds no quote") << files << files << none;
     QTest::newRow("blanks and tabs between arguments, an unbalanced quote runs to the end")
         << " \t{d}/enc -h\t-V \t1 \t \"a b  c" << enc << QStringList{"-h", "-V", "1", "a b  c"};
-    QTest::newRow("quoted program whole") << R"("{d}/Program Files/enc" -h "a")" << files << QStringList{"-h", "a"};
-    QTest::newRow("bare name found on the search path") << kBinName + " -h" << "{d}/bin/" + kBinName << QStringList{"-h"};
-    QTest::newRow("lone backslashes stay") << R"({d}/enc a\b c\\d e\)" << enc << QStringList{"a\\b", "c\\\\d", "e\\"};
+    QTest::newRow("quoted program whole")
+        << R"("{d}/Program Files/enc" -h "a")" << files << QStringList{"-h", "a"};
+    QTest::newRow("bare name found on the search path") << kBinName + " -h"
+                                                        << "{d}/bin/" + kBinName << QStringList{"-h"};
+    QTest::newRow("lone backslashes stay")
+        << R"({d}/enc a\b c\\d e\)" << enc << QStringList{"a\\b", "c\\\\d", "e\\"};
     QTest::newRow("2n backslashes, quote: n") << R"({d}/enc x\\\\"y z")" << enc << QStringList{"x\\\\y z"};
-    QTest::newRow("2n+1 backslashes, quote: n, quote") << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
+    QTest::newRow("2n+1 backslashes, quote: n, quote")
+        << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
     QTest::newRow("doubled quote inside quotes gives a quote, empty quotes an empty argument")
         << R"({d}/enc "a""b c" "" d)" << enc << QStringList{R"(a"b c)", "", "d"};
-    QTest::newRow("only blanks") << " \t  " << "" << none;
-    QTest::newRow("empty quoted program") << R"("" -h)" << "" << none;
-    QTest::newRow("missing program") << R"({d}/missing -h "a" "b")" << "" << none;
-    QTest::newRow("file without execute permission") << R"({d}/plain -h "a")" << "" << none;
-    QTest::newRow("folder") << R"({d}/bin -h "a")" << "" << none;
-    QTest::newRow("quoted program has no shorter fallback") << R"("{d}/Program Files/missing" -h)" << "" << none;
+    QTest::newRow("only blanks") << " \t  "
+                                 << "" << none;
+    QTest::newRow("empty quoted program") << R"("" -h)"
+                                          << "" << none;
+    QTest::newRow("missing program") << R"({d}/missing -h "a" "b")"
+                                     << "" << none;
+    QTest::newRow("file without execute permission") << R"({d}/plain -h "a")"
+                                                     << "" << none;
+    QTest::newRow("folder") << R"({d}/bin -h "a")"
+                            << "" << none;
+    QTest::newRow("quoted program has no shorter fallback") << R"("{d}/Program Files/missing" -h)"
+                                                            << "" << none;
     // The current folder holds "enc", but a bare name is looked up on PATH only.
-    QTest::newRow("bare name in the current folder only") << "enc -h" << "" << none;
+    QTest::newRow("bare name in the current folder only") << "enc -h"
+                                                          << "" << none;
 }
 
 QTEST_GUILESS_MAIN(TestCmdSplit)

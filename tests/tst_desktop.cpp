@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the desktop has an application for a file, asked of a stand-in for the
 // freedesktop.org query tool put first on PATH.
 #include "platform/desktop.h"
@@ -32,8 +33,7 @@ private slots:
         QVERIFY(tools.isValid());
         const QString file = tools.filePath("notes.txt");
         QFile text(file);
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain words\n") > 0);
-        text.close();
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain words\n") > 0 && text.flush());
         if (!answer.isNull()) {
             // Any other question gets the answer "none".
             QFile tool(tools.filePath("xdg-mime"));

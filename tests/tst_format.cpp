@@ -12,32 +12,10 @@ namespace {
 
 const QString kSourceDir = QStringLiteral(PURLWAVE_SOURCE_DIR);
 
-// The C++ files under folder (a file name stands for itself), build folders left out.
-QStringList sourcesIn(const QString &folder)
-{
-    const QString root = kSourceDir + '/' + folder;
-    if (QFileInfo(root).isFile())
-        return {root};
-    QStringList files;
-    QDirIterator it(root, {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString relative = QDir(kSourceDir).relativeFilePath(file);
-        if (!relative.split('/').first().startsWith("build") && !relative.contains("/build/"))
-            files << file;
-    }
-    files.sort();
-    return files;
-}
-
 QString clangFormat()
 {
-    for (const char *name : {"clang-format", "clang-format-14"}) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!found.isEmpty())
-            return found;
-    }
-    return {};
+    const QString plain = QStandardPaths::findExecutable(QStringLiteral("clang-format"));
+    return plain.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("clang-format-14")) : plain;
 }
 
 } // namespace
@@ -63,7 +41,7 @@ private slots:
 
     void sourcesAreLaidOutAsTheRulesSay_data()
     {
-        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("folder"); // a file name stands for itself
         for (const char *folder :
              {"batch", "settings", "platform", "ui", "tests", "bench", "tools", "main.cpp"})
             QTest::newRow(folder) << QString::fromLatin1(folder);
@@ -73,7 +51,15 @@ private slots:
     void sourcesAreLaidOutAsTheRulesSay()
     {
         QFETCH(QString, folder);
-        const QStringList files = sourcesIn(folder);
+        QStringList files;
+        QDirIterator it(kSourceDir + '/' + folder, {"*.h", "*.cpp"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            if (const QString file = it.next(); !QDir(kSourceDir).relativeFilePath(file).contains("/build/"))
+                files << file;
+        }
+        if (QFileInfo(kSourceDir + '/' + folder).isFile())
+            files << kSourceDir + '/' + folder;
         QVERIFY2(!files.isEmpty(), qPrintable(folder + " holds no sources"));
         QProcess check;
         check.setProcessChannelMode(QProcess::MergedChannels);
@@ -86,9 +72,9 @@ private slots:
         if (!laidOut)
             std::fputs(output.constData(), stderr); // in full: a test message would be cut
         QVERIFY2(laidOut,
-                 qPrintable(QStringLiteral("%1 places differ from the layout rules, listed above. "
-                                           "Apply the rules with: clang-format -i <file>. Checked with %2; "
-                                           "the rules are written for clang-format 14.")
+                 qPrintable(QStringLiteral("%1 places differ from the layout rules, listed above. Apply the "
+                                           "rules with: clang-format -i <file>. Checked with %2; the rules "
+                                           "are written for clang-format 14.")
                                 .arg(output.count("clang-format-violations"))
                                 .arg(m_version)));
     }

@@ -1,11 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compiled help file as built, read back with the chmlib tools, and F1.
 #include "testsupport.h"
 
 #include "settings/location.h"
-#include "ui/configuration.h"
-#include "ui/configurationref.h"
-#include "ui/help.h"
-#include "ui/messagebox.h"
+#include "ui/windows/configuration.h"
+#include "ui/windows/configurationref.h"
+#include "ui/dialogs/help.h"
+#include "recordedhelprequests.h"
+#include "recordedmessageboxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,10 +36,8 @@ class TestHelp : public QObject {
 private slots:
     void initTestCase()
     {
-        QProcess extract; // Debian's chmlib tools (libchm-bin) unpack only a valid file
-        extract.start("extract_chmLib", {kBuilt, m_extracted.path()});
-        QVERIFY(extract.waitForFinished(30000) && extract.exitStatus() == QProcess::NormalExit
-                && !extract.exitCode());
+        // Debian's chmlib tools (libchm-bin) unpack only a valid file.
+        QCOMPARE(QProcess::execute("extract_chmLib", {kBuilt, m_extracted.path()}), 0);
         const QByteArray system = fileBytes(m_extracted.path() + "/#SYSTEM");
         QVERIFY(system.contains("index.html") && system.contains("contents.hhc")); // what the viewer opens
     }
@@ -89,7 +89,8 @@ private slots:
             << true << App::Unknown << false << u"could not be opened"_s;
         QTest::newRow("a desktop without an application for the file type is told, the opener not asked")
             << true << App::None << true << u"could not be opened"_s;
-        QTest::newRow("a missing help file is told") << false << App::Found << true << u"was not found"_s;
+        QTest::newRow("a missing help file is told, the opener not asked")
+            << false << App::Found << true << u"was not found"_s;
     }
 
     void f1InTheConfigurationWindowOpensTheHelpFile()
@@ -102,10 +103,10 @@ private slots:
         settings::setProgramFolderForTesting(programFolder.path());
         const QString helpFile = settings::helpFilePath();
         QVERIFY(!present || QFile::copy(kBuilt, helpFile));
-        ui::RecordedHelpRequests requests;
+        testsupport::RecordedHelpRequests requests;
         requests.application = application;
         requests.opens = viewerOpens;
-        ui::RecordedMessageBoxes boxes;
+        testsupport::RecordedMessageBoxes boxes;
         ui::ConfigurationRef::program().show();
         ui::Configuration *window = ui::ConfigurationRef::program().window();
         QVERIFY(window && QTest::qWaitForWindowActive(window));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "batch/mainview.h"
@@ -22,7 +23,9 @@ public:
     void setCaption(const QString &t) override { ops << "caption: " + t; }
     void setLampColour(batch::Lamp lamp, quint32 c) override
     {
-        ops << QStringLiteral("lamp %1 %2").arg(QStringList{"shpReady", "shpWait", "shpRecord"}[int(lamp)]).arg(c);
+        ops << QStringLiteral("lamp %1 %2")
+                   .arg(QStringList{"shpReady", "shpWait", "shpRecord"}[int(lamp)])
+                   .arg(c);
     }
     void setActivityText(const QString &t) override { ops << "activity: " + t; }
     void setActivityColour(quint32 c) override { ops << QStringLiteral("activity colour %1").arg(c); }
@@ -30,39 +33,27 @@ public:
     void setProgressColour(quint32 c) override { ops << QStringLiteral("progress colour %1").arg(c); }
     void setEncodeEnabled(bool on) override { ops << (on ? "encode on" : "encode off"); }
     void setCancelEnabled(bool on) override { ops << (on ? "cancel on" : "cancel off"); }
-    int rowCount() const override
-    {
-        ops << "rowCount";
-        return int(rows.size());
-    }
+    int rowCount() const override { return read("rowCount", int(rows.size())); }
     void selectRow(int row) override
     {
         ops << QStringLiteral("select %1").arg(row);
         selected = row;
     }
-    QString selectedRowText() const override
-    {
-        ops << "selectedRowText";
-        return rows.value(selected);
-    }
-    QString outPathText() const override
-    {
-        ops << "outPathText";
-        return outPath;
-    }
-    QString customText() const override
-    {
-        ops << "customText";
-        return custom;
-    }
-    batch::PresetButtons presetButtons() const override
-    {
-        ops << "presetButtons";
-        return buttons;
-    }
+    QString selectedRowText() const override { return read("selectedRowText", rows.value(selected)); }
+    QString outPathText() const override { return read("outPathText", outPath); }
+    QString customText() const override { return read("customText", custom); }
+    batch::PresetButtons presetButtons() const override { return read("presetButtons", buttons); }
     void messageBox(const QString &text, const std::optional<QString> &title) override
     {
         ops << (title ? QStringLiteral("box [%1]: %2").arg(*title, text) : "box: " + text);
+    }
+
+private:
+    template <typename T>
+    T read(const char *op, const T &value) const
+    {
+        ops << QString::fromLatin1(op);
+        return value;
     }
 };
 
@@ -75,8 +66,7 @@ inline int childProcessCount(bool endedOnly = false)
         QFile stat("/proc/" + pid + "/stat"); // "pid (name) state ppid ..."
         const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        const bool ours = fields.value(1).toLongLong() == getpid();
-        if (ours && (!endedOnly || fields.value(0) == "Z"))
+        if (fields.value(1).toLongLong() == getpid() && (!endedOnly || fields.value(0) == "Z"))
             ++count;
     }
     return count;

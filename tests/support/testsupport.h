@@ -1,22 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
-// Helpers shared by the tests: real input files, and checks on real output.
+// Real input files and checks on real output, shared by the tests and the benchmarks.
 namespace testsupport {
 
-// Path of the test-only stand-in encoder built with the tests.
+// The test-only stand-in encoder; Debian's lame, or the empty text when it is not installed; the
+// folder of the built program and its help file.
 QString standinEncoder();
-
-// Path of Debian's lame, or the empty text when it is not installed.
 QString realLame();
-
-// Folder that holds the built program and its help file.
 QString binDir();
 
-// The layout of a WAV file holding a sine tone.
+// The layout of a WAV file holding a 440 Hz sine tone.
 struct WavLayout {
     double seconds = 0.3;
     int sampleRate = 44100;
@@ -25,7 +22,7 @@ struct WavLayout {
     bool floatSamples = false; // 32-bit float
     bool extensible = false;   // WAVE_FORMAT_EXTENSIBLE
     bool rf64 = false;         // RF64 with a ds64 chunk
-    // Whole chunks (id, size, body, pad byte) before and after the data chunk.
+    // Whole chunks (see chunk()) before and after the data chunk.
     QByteArray chunksBefore{}, chunksAfter{};
     // Data bytes the header declares, when it is to differ from those written.
     qint64 declaredDataBytes = -1;
@@ -33,17 +30,12 @@ struct WavLayout {
 
 // One chunk: its id, its size, its body and, for an odd size, the pad byte.
 QByteArray chunk(const QByteArray &id, const QByteArray &body);
-
-// The bytes of a WAV file in the given layout.
 QByteArray wavFile(const WavLayout &layout);
 
-// Writes bytes to a file; false when it cannot be written.
+// False when the file cannot be written.
 bool writeFile(const QString &path, const QByteArray &bytes);
-
-// Writes a 16-bit PCM stereo WAV file holding a sine tone. Returns false when the
-// file cannot be written.
-bool writeToneWav(const QString &path, double seconds, int sampleRate = 44100,
-                  double frequency = 440.0);
+// A 16-bit PCM stereo WAV file at 44.1 kHz.
+bool writeToneWav(const QString &path, double seconds);
 
 // True when the file starts with an MP3 frame sync (or an ID3v2 tag followed by
 // one) and its size is plausible for the given duration at 32 to 320 kbps.
