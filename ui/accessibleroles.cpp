@@ -5,6 +5,7 @@
 #include "ui/windows/frmmain.h"
 
 #include <QAccessibleWidget>
+#include <QFrame>
 
 namespace ui {
 
@@ -14,6 +15,11 @@ QAccessibleInterface *windowRole(const QString &, QObject *object)
 {
     if (qobject_cast<frmMain *>(object) || qobject_cast<Configuration *>(object))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    // The window's two rules: a screen reader says "separator" rather than a
+    // nameless frame.
+    const auto *frame = qobject_cast<QFrame *>(object);
+    if (frame && frame->metaObject() == &QFrame::staticMetaObject && frame->frameShape() == QFrame::HLine)
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Separator);
     return nullptr;
 }
 
