@@ -88,7 +88,6 @@ private slots:
         const QPalette dark = themed(QColor(0x35, 0x35, 0x35), Qt::white);
         QTest::newRow("Fusion's light grey") << dark << fusion;
         QTest::newRow("Fusion with a dark palette") << fusion << dark;
-        QTest::newRow("near black") << fusion << themed(QColor(0x24, 0x24, 0x24), QColor(0xee, 0xee, 0xee));
         QTest::newRow("mid grey") << dark << themed(QColor(0x80, 0x80, 0x80), Qt::black);
         QTest::newRow("white") << dark << themed(Qt::white, Qt::black);
     }
