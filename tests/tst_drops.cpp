@@ -59,10 +59,12 @@ private slots:
             << list << none << QByteArrayList{"caf\xc3\xa9 \xf0\x9f\x8e\xb5.wav"} << no
             << QStringList{u"café 🎵.wav"_s} << no << no;
         QTest::newRow("list: past the limit, up to it; such a name and the limit told in one box")
-            << list << QStringList(32766, u"n.wav"_s) << QByteArrayList{"caf\xe9.wav", "x\xff\xfe.wav"} << no
+            << list << QStringList(32766, u"n.wav"_s)
+            << QByteArrayList{"caf\xe9.wav", "x\xff\xfe.wav", "\xc3(.wav"} << no
             << QStringList(32765, u"n.wav"_s) << no
-            << u"2 of the dropped files were not added: their names are not valid UTF-8 text, so the encoder "
-               u"could not be handed them unchanged.\n\n<dir>/caf\\xE9.wav\n<dir>/x\\xFF\\xFE.wav\n\n"
+            << u"3 of the dropped files were not added: their names are not valid UTF-8 text, so the encoder "
+               u"could not be handed them "
+               u"unchanged.\n\n<dir>/caf\\xE9.wav\n<dir>/x\\xFF\\xFE.wav\n<dir>/\\xC3(.wav\n\n"
                u"Rename the files to UTF-8 names and add them again.\n\n"
                u"The list holds at most 32767 files. 1 of the dropped files was not added."_s;
         QTest::newRow("output box: two files, the first taken and saved")
