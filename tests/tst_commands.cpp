@@ -96,12 +96,6 @@ class TestCommands : public QObject, ProgramFixture {
         return paths;
     }
 
-    void clickRow(int row)
-    {
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                          list()->visualItemRect(list()->item(row)).center());
-    }
-
     // Drops a, b and c, then clicks Encode, the stand-in taking options; action is called once
     // from inside the run, as soon as the first file's encoder has written to its MP3 file.
     void encodeActingOnTheFirstFile(const QString &options, const std::function<void()> &action)
@@ -227,7 +221,8 @@ private slots:
         RecordedMessageBoxes boxes;
         drop(centreOf(list()), files("aba"));
         if (select >= 0) // chosen the way a user chooses: a click on the row
-            clickRow(select);
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              list()->visualItemRect(list()->item(select)).center());
         act(this);
         QCoreApplication::processEvents(); // a box about files left out comes after the command
 

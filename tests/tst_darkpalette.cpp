@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <memory>
 
 using namespace batch;
@@ -37,12 +38,7 @@ QColor mostCommon(const QImage &image, const QRect &area)
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             ++counts[image.pixel(x, y)];
-    QRgb most = 0;
-    int highest = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.value() > highest)
-            std::tie(most, highest) = std::pair(it.key(), it.value());
-    return QColor(most);
+    return QColor(std::max_element(counts.cbegin(), counts.cend()).key()); // the iterators give the counts
 }
 
 // The strongest contrast of any pixel of an area against the area's background: that of the text's stems.
