@@ -49,21 +49,13 @@ private slots:
                  "the icon files are older than the painter: render them again with purlwave_iconrender");
     }
 
-    void logoBoxShowsTheLogoPaintedAtItsSize_data()
-    {
-        const QSize own = ui::kLogoPictureSize;
-        const QSize wide = own + QSize(100, 30);
-        QTest::addColumn<QList<QSize>>("sizes"); // the picture area, one size after another
-        QTest::newRow("repainted at its own size") << QList<QSize>{own, own};
-        QTest::newRow("resized after the first paint shows the new size") << QList<QSize>{own, wide};
-        QTest::newRow("resized back shows its own size again") << QList<QSize>{own, wide, own};
-    }
+    // However often it is repainted or resized, and back.
     void logoBoxShowsTheLogoPaintedAtItsSize()
     {
-        QFETCH(QList<QSize>, sizes);
+        const QSize own = ui::kLogoPictureSize;
         ui::Logo logo;
-        const QSize border = logo.sizeHint() - ui::kLogoPictureSize;
-        for (const QSize &size : std::as_const(sizes)) {
+        const QSize border = logo.sizeHint() - own;
+        for (const QSize &size : {own, own, own + QSize(100, 30), own}) {
             logo.resize(size + border);
             QCOMPARE(logo.contentsRect().size(), size);
             QCOMPARE(argb(logo.grab(logo.contentsRect())), paintedLogo(size));

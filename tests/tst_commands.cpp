@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list commands, Quit and the folder picker on the program's real start, with
-// settings on real files in a temporary program folder.
+// The list commands, Quit, About and the folder picker on the program's real start, with settings on real
+// files in a temporary program folder.
 #include "programsupport.h"
 #include "recordedmessageboxes.h"
 #include "scriptedaddfiles.h"
 #include "scriptedfolderbrowse.h"
-#include "settings/keys.h"
 #include "testsupport.h"
 #include "ui/widgets/wavelist.h"
 
@@ -20,10 +19,6 @@
 
 #include <functional>
 
-using namespace batch;
-
-namespace keys = settings::keys;
-
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 
@@ -34,6 +29,7 @@ Q_DECLARE_METATYPE(Act)
 
 namespace {
 enum class Opening { RightClick, MenuKey, ShiftF10 };
+const QString kNoneSelected = u"No file selected for removal or unknown error"_s;
 } // namespace
 
 class TestCommands : public QObject, ProgramFixture {
@@ -75,18 +71,20 @@ class TestCommands : public QObject, ProgramFixture {
         QTRY_VERIFY(!menu->isVisible());
     }
 
-    // Puts data on the clipboard as a file manager does: the files by letter as URLs in format, or text.
-    void copy(const QString &format, const QString &letters, const QString &text = {})
+    // Puts data on the clipboard as a file manager does.
+    static void copy(const QString &format, const QByteArray &bytes)
     {
         auto *data = new QMimeData;
-        QByteArray urls = format == u"x-special/gnome-copied-files"_s ? "copy" : "";
-        for (const QString &file : files(letters))
-            urls += (urls.isEmpty() ? "" : "\n") + QUrl::fromLocalFile(file).toEncoded();
-        if (!format.isEmpty())
-            data->setData(format, urls);
-        if (!text.isEmpty())
-            data->setText(text);
+        data->setData(format, bytes);
         QApplication::clipboard()->setMimeData(data);
+    }
+    // The files by letter as a URL list.
+    QByteArray urls(const QString &letters) const
+    {
+        QList<QByteArray> lines;
+        for (const QString &file : files(letters))
+            lines << QUrl::fromLocalFile(file).toEncoded();
+        return lines.join('\n');
     }
 
     // The WAV files named by letters ("ab": a.wav, b.wav) in the temporary folder.
@@ -128,58 +126,133 @@ private slots:
                  QByteArray());
     }
 
-    // Remove takes out the selected row and no other, or says that none is selected.
-    // During a run (the batch selects the row it encodes) no row that stays is passed over.
-    void removeTakesOutTheSelectedRowOrSaysNoneIsSelected_data()
+    void listMenuOpensByMouseAndKeysWithItsFourCommands_data()
     {
-        QTest::addColumn<QString>("dropped"); // files by letter; null: the run's a, b and c
-        QTest::addColumn<int>("select");      // the row clicked first; -1: the selection as it is
-        QTest::addColumn<QString>("clicks");
-        QTest::addColumn<QString>("left");
-        QTest::addColumn<bool>("told"); // that no row is selected
-
-        const QString remove = u"cmdClearCurrent"_s, removeAll = u"cmdClearWav"_s;
-        QTest::newRow("nothing selected") << "aba" << -1 << remove << "aba" << true;
-        QTest::newRow("nothing selected right after a removal")
-            << "aba" << 0 << remove + ' ' + remove << "ba" << true;
-        QTest::newRow("the selected row, not another of the same file")
-            << "aba" << 2 << remove << "ab" << false;
-        QTest::newRow("Remove all") << "aba" << 1 << removeAll << "" << false;
-        QTest::newRow("Remove all on an empty list") << "" << -1 << removeAll << "" << false;
-        QTest::newRow("during a run, the file being encoded") << QString() << -1 << remove << "bc" << false;
+        QTest::addColumn<Opening>("how");
+        QTest::newRow("right click") << Opening::RightClick;
+        QTest::newRow("the Menu key") << Opening::MenuKey;
+        QTest::newRow("Shift+F10") << Opening::ShiftF10;
     }
 
-    void removeTakesOutTheSelectedRowOrSaysNoneIsSelected()
+    void listMenuOpensByMouseAndKeysWithItsFourCommands()
     {
-        QFETCH(QString, dropped);
+        QFETCH(Opening, how);
+        QMenu *menu = openMenu(how);
+        QVERIFY(menu);
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts, (QStringList{"Add Files...", "Paste", "Remove", "Remove All"}));
+        menu->close();
+        // The window's layout is untouched: no control came or went.
+        QCOMPARE(m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).size(), 31);
+    }
+
+    // The list starts as a, b, a. Remove takes out the selected row and no other, or says that none is
+    // selected; every way into the list besides a drop goes through the drop's path (its refusal of names
+    // that are not UTF-8), and the menu's commands and the Delete key are the buttons.
+    void listCommandsAddAndRemoveRows_data()
+    {
+        QTest::addColumn<int>("select"); // the row clicked first; -1: none
+        QTest::addColumn<Act>("act");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("told");
+
+        const QString no;
+        const auto menu = [](const QString &command) {
+            return Act([=](TestCommands *t) { t->menuCommand(command); });
+        };
+        const Act removeButton = [](TestCommands *t) { t->click(u"cmdClearCurrent"_s); };
+        QTest::newRow("menu Remove, nothing selected: says so")
+            << -1 << menu(u"Remove"_s) << "aba" << kNoneSelected;
+        QTest::newRow("Remove button right after a removal: nothing selected, says so")
+            << 0 << Act([=](TestCommands *t) {
+                   removeButton(t);
+                   removeButton(t);
+               })
+            << "ba" << kNoneSelected;
+        QTest::newRow("Remove button takes the selected row, not another of the same file")
+            << 2 << removeButton << "ab" << no;
+        QTest::newRow("menu Remove takes out the selected row") << 1 << menu(u"Remove"_s) << "aa" << no;
+        QTest::newRow("Delete takes out the selected row")
+            << 0 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "ba" << no;
+        QTest::newRow("menu Remove All empties the list") << 0 << menu(u"Remove All"_s) << "" << no;
+        QTest::newRow("menu Paste of files a file manager copied adds them after the rows")
+            << -1 << Act([](TestCommands *t) {
+                   copy(u"text/uri-list"_s, t->urls(u"cd"_s));
+                   t->menuCommand(u"Paste"_s);
+               })
+            << "abacd" << no;
+        QTest::newRow("Ctrl+V of the desktop's copied files adds them") << 0 << Act([](TestCommands *t) {
+            copy(u"x-special/gnome-copied-files"_s, "copy\n" + t->urls(u"dc"_s));
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "abadc" << no;
+        QTest::newRow("Ctrl+V of text naming a file adds nothing") << 0 << Act([](TestCommands *t) {
+            copy(u"text/plain"_s, t->path(u"c.wav"_s).toUtf8());
+            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
+        }) << "aba" << no;
+        QTest::newRow("Paste of a name that is not UTF-8 leaves it out and names it")
+            << -1 << Act([](TestCommands *t) {
+                   copy(u"text/uri-list"_s, t->rawFileUrl("caf\xe9.wav").toLatin1());
+                   t->menuCommand(u"Paste"_s);
+               })
+            << "aba"
+            << u"1 of the pasted files was not added: its name is not valid UTF-8 text, so the encoder could "
+               u"not be handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\n"
+               u"Rename the file to a UTF-8 name and add it again."_s;
+        QTest::newRow("Add Files... adds the chosen files after the rows") << -1 << Act([](TestCommands *t) {
+            ScriptedAddFiles dialog;
+            dialog.choose(t->files(u"dc"_s));
+            t->menuCommand(u"Add Files..."_s);
+            QCOMPARE(dialog.asked.size(), 1);
+            QCOMPARE(dialog.asked[0].folder, t->m_dir->path()); // the folder of the last file added
+            QCOMPARE(dialog.asked[0].nameFilters,
+                     (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
+        }) << "abadc" << no;
+    }
+
+    void listCommandsAddAndRemoveRows()
+    {
         QFETCH(int, select);
-        QFETCH(QString, clicks);
+        QFETCH(Act, act);
         QFETCH(QString, left);
-        QFETCH(bool, told);
+        QFETCH(QString, told);
 
         RecordedMessageBoxes boxes;
-        const bool running = dropped.isNull();
-        const auto removeRows = [&] {
-            if (select >= 0) // chosen the way a user chooses: a click on the row
-                QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                                  list()->visualItemRect(list()->item(select)).center());
-            for (const QString &button : clicks.split(' '))
-                click(button);
-        };
-        if (!running)
-            drop(centreOf(list()), files(dropped));
-        running ? encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", removeRows)
-                : removeRows();
+        drop(centreOf(list()), files("aba"));
+        if (select >= 0) // chosen the way a user chooses: a click on the row
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              list()->visualItemRect(list()->item(select)).center());
+        act(this);
+        QCoreApplication::processEvents(); // a box about files left out comes after the command
 
         QCOMPARE(rows(), files(left));
-        QCOMPARE(boxes.boxes.size(), told ? 1 : 0);
-        QCOMPARE(boxes.boxes.value(0).text,
-                 told ? u"No file selected for removal or unknown error"_s : QString());
-        QCOMPARE(boxes.boxes.value(0).title, told ? u"Error"_s : QString());
-        if (running)
-            QCOMPARE(control<QLabel>("lblActivity")->text(), "Done!");
-        for (const QChar letter : u"abc"_s)
-            QVERIFY2(QFile::exists(path(letter + u".mp3"_s)) == running, qPrintable(QString(letter)));
+        QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
+        QCOMPARE(boxes.boxes.value(0).text, QString(told).replace(u"<dir>"_s, m_dir->path()));
+        QCOMPARE(boxes.boxes.value(0).title == u"Error"_s, told == kNoneSelected);
+    }
+
+    // Remove all during a run, then a drop: the run hears of the removal, ends after the file it encodes,
+    // and does not take up the rows dropped later; the status line ends as a finished run's.
+    void removeAllDuringARunThenADropEndsTheRunWithoutTheNewRows()
+    {
+        RecordedMessageBoxes boxes;
+        QStringList statusLines;
+        encodeActingOnTheFirstFile("--bytes 3000 --chunk 1000 --interval 250", [&] {
+            click("cmdClearWav");
+            drop(centreOf(list()), {"d.wav", "e.wav"});
+            statusLines << control<QLabel>("lblActivity")->text();
+        });
+
+        QCOMPARE(rows(), files("de"));
+        QCOMPARE(statusLines, QStringList{u"Encoding track a.mp3 (1/3)"_s});
+        QCOMPARE(control<QLabel>("lblActivity")->text(), u"Done!"_s);
+        QCOMPARE(control<QLabel>("lblFile2")->text(), u"Done!"_s);
+        QCOMPARE(m_window->windowTitle(), batch::BatchRun::titleCompleted());
+        QCOMPARE(boxes.boxes.size(), 0);
+        for (const QChar letter : u"abcde"_s)
+            QVERIFY2(QFile::exists(path(letter + u".mp3"_s)) == (letter == u'a'),
+                     qPrintable(QString(letter)));
     }
 
     // The program ends when none of its windows is visible: a configuration window on the screen keeps it
@@ -227,132 +300,13 @@ private slots:
 
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(leftAsItWas);
-        const qsizetype early = !configurationShown
-                                && !running; // a refused run's box; Quit closes the last window
+        // A refused run's box; Quit then closes the last window.
+        const qsizetype early = !configurationShown && !running;
         QCOMPARE(std::tuple(closedAtQuit, lastClosed.count(), boxes.boxes.size()),
                  std::tuple(early, 1LL, early));
         QVERIFY2(!beforeTheFirstFileIsDone.hasExpired(), "the program waited for the encoder");
         QVERIFY(!QFile::exists(path("a.mp3")) && !QFile::exists(path("b.mp3")));
         QVERIFY(!m_window && !configuration);
-    }
-
-    // Remove all during a run, then a drop: the run hears of the removal, ends after the file it encodes,
-    // and does not take up the rows dropped later; the status line ends as a finished run's.
-    void removeAllDuringARunThenADropEndsTheRunWithoutTheNewRows()
-    {
-        RecordedMessageBoxes boxes;
-        QStringList statusLines;
-        encodeActingOnTheFirstFile("--bytes 100000 --chunk 1000 --interval 50", [&] {
-            click("cmdClearWav");
-            drop(centreOf(list()), {"d.wav", "e.wav"});
-            statusLines << control<QLabel>("lblActivity")->text();
-        });
-
-        QCOMPARE(rows(), files("de"));
-        QCOMPARE(statusLines, QStringList{u"Encoding track a.mp3 (1/3)"_s});
-        QCOMPARE(control<QLabel>("lblActivity")->text(), u"Done!"_s);
-        QCOMPARE(control<QLabel>("lblFile2")->text(), u"Done!"_s);
-        QCOMPARE(m_window->windowTitle(), BatchRun::titleCompleted());
-        QCOMPARE(boxes.boxes.size(), 0);
-        QVERIFY(QFile::exists(path("a.mp3")));
-        for (const char *mp3 : {"b.mp3", "c.mp3", "d.mp3", "e.mp3"})
-            QVERIFY2(!QFile::exists(path(QString::fromLatin1(mp3))), mp3);
-    }
-
-    void listMenuOpensByMouseAndKeysWithItsFourCommands_data()
-    {
-        QTest::addColumn<Opening>("how");
-        QTest::newRow("right click") << Opening::RightClick;
-        QTest::newRow("the Menu key") << Opening::MenuKey;
-        QTest::newRow("Shift+F10") << Opening::ShiftF10;
-    }
-
-    void listMenuOpensByMouseAndKeysWithItsFourCommands()
-    {
-        QFETCH(Opening, how);
-        QMenu *menu = openMenu(how);
-        QVERIFY(menu);
-        QStringList texts;
-        for (const QAction *action : menu->actions())
-            texts << action->text();
-        QCOMPARE(texts, (QStringList{"Add Files...", "Paste", "Remove", "Remove All"}));
-        menu->close();
-        // The window's layout is untouched: no control came or went.
-        QCOMPARE(m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).size(), 31);
-    }
-
-    // Every way into the list besides a drop goes through the drop's path (its limit, its refusal of names
-    // that are not UTF-8); the menu's Remove and the Delete key are the Remove button.
-    void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo_data()
-    {
-        QTest::addColumn<int>("select"); // the row clicked first of a and b; -1: none
-        QTest::addColumn<Act>("act");
-        QTest::addColumn<QString>("left");
-        QTest::addColumn<QString>("told");
-
-        const QString noneSelected = u"No file selected for removal or unknown error"_s, no;
-        QTest::newRow("menu Remove, nothing selected: the Remove button's box")
-            << -1 << Act([](TestCommands *t) { t->menuCommand(u"Remove"_s); }) << "ab" << noneSelected;
-        QTest::newRow("menu Remove takes out the selected row")
-            << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove"_s); }) << "b" << no;
-        QTest::newRow("Delete takes out the selected row")
-            << 1 << Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }) << "a" << no;
-        QTest::newRow("menu Remove All empties the list")
-            << 0 << Act([](TestCommands *t) { t->menuCommand(u"Remove All"_s); }) << "" << no;
-        QTest::newRow("menu Paste of files a file manager copied adds them after the rows")
-            << -1 << Act([](TestCommands *t) {
-                   t->copy(u"text/uri-list"_s, u"cd"_s);
-                   t->menuCommand(u"Paste"_s);
-               })
-            << "abcd" << no;
-        QTest::newRow("Ctrl+V of the desktop's copied files adds them") << 0 << Act([](TestCommands *t) {
-            t->copy(u"x-special/gnome-copied-files"_s, u"dc"_s);
-            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
-        }) << "abdc" << no;
-        QTest::newRow("Ctrl+V of text naming a file adds nothing") << 0 << Act([](TestCommands *t) {
-            t->copy({}, {}, t->path(u"c.wav"_s));
-            QTest::keyClick(t->list(), Qt::Key_V, Qt::ControlModifier);
-        }) << "ab" << no;
-        QTest::newRow("Paste of a name that is not UTF-8 leaves it out and names it")
-            << -1 << Act([](TestCommands *t) {
-                   auto *data = new QMimeData;
-                   data->setData(u"text/uri-list"_s, t->rawFileUrl("caf\xe9.wav").toLatin1());
-                   QApplication::clipboard()->setMimeData(data);
-                   t->menuCommand(u"Paste"_s);
-               })
-            << "ab"
-            << u"1 of the pasted files was not added: its name is not valid UTF-8 text, so the encoder could "
-               u"not be handed it unchanged.\n\n<dir>/caf\\xE9.wav\n\n"
-               u"Rename the file to a UTF-8 name and add it again."_s;
-        QTest::newRow("Add Files... adds the chosen files after the rows") << -1 << Act([](TestCommands *t) {
-            ScriptedAddFiles dialog;
-            dialog.choose(t->files(u"dc"_s));
-            t->menuCommand(u"Add Files..."_s);
-            QCOMPARE(dialog.asked.size(), 1);
-            QCOMPARE(dialog.asked[0].folder, t->m_dir->path()); // the folder of b, the last file added
-            QCOMPARE(dialog.asked[0].nameFilters,
-                     (QStringList{u"WAV files (*.wav *.WAV)"_s, u"All files (*)"_s}));
-        }) << "abdc" << no;
-    }
-
-    void listMenuAndKeysAddAndRemoveAsADropAndTheButtonsDo()
-    {
-        QFETCH(int, select);
-        QFETCH(Act, act);
-        QFETCH(QString, left);
-        QFETCH(QString, told);
-
-        RecordedMessageBoxes boxes;
-        drop(centreOf(list()), files("ab"));
-        if (select >= 0)
-            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                              list()->visualItemRect(list()->item(select)).center());
-        act(this);
-        QCoreApplication::processEvents(); // a box about files left out comes after the command
-
-        QCOMPARE(rows(), files(left));
-        QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
-        QCOMPARE(boxes.boxes.value(0).text, QString(told).replace(u"<dir>"_s, m_dir->path()));
     }
 
     // The About box names the version, the licence and the encoder the next run would use, read from the
@@ -371,8 +325,8 @@ private slots:
         if (configurationLoaded)
             QCOMPARE(ui::ConfigurationRef::program().lamePath(), standinEncoder());
         // Changed behind the loaded window's back: its box is what a run would take.
-        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, u"/opt/lame/bin/lame"_s,
-                                                    settings::settingsFilePath()));
+        QVERIFY(platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame,
+                                                    u"/opt/lame/bin/lame"_s, settings::settingsFilePath()));
 
         click("cmdAbout");
 

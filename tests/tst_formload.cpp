@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start through the real main window, on real settings files in a temporary program folder.
 #include "programsupport.h"
 #include "recordedhelprequests.h"
@@ -11,15 +12,6 @@
 using namespace batch;
 
 namespace keys = settings::keys;
-
-namespace {
-// The whole stored value, past the read limit of the settings object.
-QString stored(const QString &section, const QString &key)
-{
-    return platform::GetPrivateProfileString(section, key, QStringLiteral("<missing>"), 4096,
-                                             settings::settingsFilePath());
-}
-} // namespace
 
 class TestFormLoad : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
@@ -46,8 +38,8 @@ private slots:
 
     void startShowsTheFileInTheIdleWindow_data()
     {
-        QTest::addColumn<QByteArray>(
-            "file"); // empty: none; "first start": the file that start wrote; else the content
+        // Empty: none; "first start": the file that start wrote; else the content.
+        QTest::addColumn<QByteArray>("file");
         // Shown: folder, parameters, preset; then stored: folder, parameters. ~ is the program folder.
         QTest::addColumn<QStringList>("expected");
         const QString folder = "/srv/" + QString(140, u'm');

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the program's real start: its controls, its keys, and Encode and Cancel through a run.
 #include "batch/batchrun.h"
 #include "programsupport.h"
@@ -179,25 +180,21 @@ private slots:
         QTest::addColumn<bool>("encodeEnabled");
         QTest::addColumn<QString>("clicked"); // empty: none
         QTest::addColumn<QString>("focused"); // afterwards
-        QTest::newRow("Alt+E clicks Encode") << "txtOutPath"
-                                             << "Alt+E" << true << "cmdEncode"
-                                             << "txtOutPath";
-        QTest::newRow("Return in the output box") << "txtOutPath"
-                                                  << "Return" << true << "cmdEncode"
-                                                  << "txtOutPath";
-        QTest::newRow("keypad Enter in the custom box") << "txtCustom"
-                                                        << "Enter" << true << "cmdEncode"
-                                                        << "txtCustom";
-        QTest::newRow("custom box, Encode disabled") << "txtCustom"
-                                                     << "Return" << false << ""
-                                                     << "txtCustom";
-        QTest::newRow("focused button takes Return") << "cmdClearWav"
-                                                     << "Return" << true << "cmdClearWav"
-                                                     << "cmdClearWav";
+        const auto row = [](const char *name, const char *focus, const char *keys, bool encodeEnabled,
+                            const char *clicked, const char *focused) {
+            QTest::newRow(name) << QString::fromLatin1(focus) << QString::fromLatin1(keys) << encodeEnabled
+                                << QString::fromLatin1(clicked) << QString::fromLatin1(focused);
+        };
+        row("Alt+E clicks Encode", "txtOutPath", "Alt+E", true, "cmdEncode", "txtOutPath");
+        row("Return in the output box clicks Encode", "txtOutPath", "Return", true, "cmdEncode",
+            "txtOutPath");
+        row("keypad Enter in the custom box clicks Encode", "txtCustom", "Enter", true, "cmdEncode",
+            "txtCustom");
+        row("Return with Encode disabled clicks nothing", "txtCustom", "Return", false, "", "txtCustom");
+        row("a focused button takes Return", "cmdClearWav", "Return", true, "cmdClearWav", "cmdClearWav");
         // Cancel and Config share their key: each press moves the focus on, and clicks nothing.
-        QTest::newRow("Alt+C twice") << "txtOutPath"
-                                     << "Alt+C, Alt+C" << true << ""
-                                     << "cmdCancel";
+        row("Alt+C twice moves the focus and clicks nothing", "txtOutPath", "Alt+C, Alt+C", true, "",
+            "cmdCancel");
     }
 
     void keyClicksOneButtonAtMost()
@@ -222,8 +219,8 @@ private slots:
 
     void runSwapsEncodeAndCancelUntilItEnds_data()
     {
-        QTest::addColumn<bool>(
-            "cancel"); // with the stand-in, at the first look into the run; else real lame to the end
+        // Cancel: with the stand-in, at the first look into the run; else real lame to the end.
+        QTest::addColumn<bool>("cancel");
         QTest::newRow("real lame, 128kbps, to the end") << false;
         QTest::newRow("Cancel during the first file") << true;
     }

@@ -21,22 +21,14 @@ namespace {
 const QString kBuildDir = QStringLiteral(PURLWAVE_BUILD_DIR);
 const QString kVersion = QStringLiteral(PURLWAVE_VERSION);
 const QString kId = QStringLiteral("org.example.Purlwave");
+const QString kDesktopEntry = "share/applications/" + kId + ".desktop";
+const QString kMetainfo = "share/metainfo/" + kId + ".metainfo.xml";
+const QString kScalableIcon = "share/icons/hicolor/scalable/apps/" + kId + ".svg";
 const QList<int> kIconSides{16, 22, 24, 32, 48, 64, 128, 256};
 
-// The files an install puts under its prefix, and nothing else.
-QStringList expectedFiles()
+QString iconFile(int side)
 {
-    QStringList files{"bin/purlwave",
-                      "share/applications/" + kId + ".desktop",
-                      "share/doc/purlwave/copyright",
-                      "share/icons/hicolor/scalable/apps/" + kId + ".svg",
-                      "share/man/man1/purlwave.1",
-                      "share/metainfo/" + kId + ".metainfo.xml",
-                      "share/purlwave/purlwave.chm"};
-    for (int side : kIconSides)
-        files << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
-    files.sort();
-    return files;
+    return QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
 }
 
 struct Run {
@@ -44,11 +36,11 @@ struct Run {
     QString output; // standard output and standard error together
 };
 
-Run run(const QString &program, const QStringList &arguments, const QString &folder = {})
+Run run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setWorkingDirectory(folder.isEmpty() ? QDir::tempPath() : folder);
+    process.setWorkingDirectory(QDir::tempPath());
     process.start(program, arguments);
     if (!process.waitForFinished(180000)) {
         process.kill();
@@ -81,6 +73,8 @@ class TestInstall : public QObject {
     QString m_prefix;
     QString m_package;
 
+    QString installed(const QString &file) const { return m_prefix + "/" + file; }
+
 private slots:
     void initTestCase()
     {
@@ -98,27 +92,49 @@ private slots:
         m_package = QDir(packages).filePath(debs.first());
     }
 
-    void installPutsExactlyTheProgramsFilesUnderThePrefix()
+    // The install and the package hold exactly the program's files, the package under /usr.
+    void installAndPackageHoldExactlyTheProgramsFiles()
     {
+        QStringList expected{"bin/purlwave",
+                             kDesktopEntry,
+                             "share/doc/purlwave/copyright",
+                             kScalableIcon,
+                             "share/man/man1/purlwave.1",
+                             kMetainfo,
+                             "share/purlwave/purlwave.chm"};
+        for (int side : kIconSides)
+            expected << iconFile(side);
+        expected.sort();
+
         QStringList files;
         QDirIterator it(m_prefix, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext())
             files << QDir(m_prefix).relativeFilePath(it.next());
         files.sort();
-        QCOMPARE(files, expectedFiles());
-        QVERIFY(QFileInfo(m_prefix + "/bin/purlwave").isExecutable());
+        QCOMPARE(files, expected);
+        QVERIFY(QFileInfo(installed("bin/purlwave")).isExecutable());
+
+        const Run contents = run("dpkg-deb", {"-c", m_package});
+        QCOMPARE(contents.exitCode, 0);
+        QStringList packaged;
+        for (const QString &line : contents.output.split('\n', Qt::SkipEmptyParts)) {
+            const QString path = line.section(' ', -1);
+            QVERIFY2(path.startsWith("./usr/"), qPrintable(line));
+            if (!path.endsWith('/'))
+                packaged << path.mid(6);
+        }
+        packaged.sort();
+        QCOMPARE(packaged, expected);
     }
 
     void installedDesktopFilesPassTheirValidators_data()
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("file"); // under the prefix
-        QTest::newRow("desktop entry: valid")
-            << "desktop-file-validate" << QStringList{} << "share/applications/" + kId + ".desktop";
+        QTest::addColumn<QString>("file");
+        QTest::newRow("desktop entry: valid") << "desktop-file-validate" << QStringList{} << kDesktopEntry;
         QTest::newRow("metainfo: valid offline")
-            << "appstreamcli" << QStringList{"validate", "--no-net"}
-            << "share/metainfo/" + kId + ".metainfo.xml";
+            << "appstreamcli" << QStringList{"validate", "--no-net"} << kMetainfo;
     }
     void installedDesktopFilesPassTheirValidators()
     {
@@ -127,7 +143,7 @@ private slots:
         QFETCH(QString, file);
         const QString found = QStandardPaths::findExecutable(tool);
         QVERIFY2(!found.isEmpty(), qPrintable(tool + " is missing: run scripts/setup.sh"));
-        const Run check = run(found, arguments << m_prefix + "/" + file);
+        const Run check = run(found, arguments << installed(file));
         QVERIFY2(check.exitCode == 0, qPrintable(check.output));
         const QRegularExpression complaint("^(E|W):|error", QRegularExpression::MultilineOption);
         QVERIFY2(!check.output.contains(complaint), qPrintable(check.output));
@@ -135,37 +151,26 @@ private slots:
 
     void desktopEntryStartsTheInstalledProgramWithItsIconForWavFiles()
     {
-        const QByteArray entry = bytesOf(m_prefix + "/share/applications/" + kId + ".desktop");
+        const QByteArray entry = bytesOf(installed(kDesktopEntry));
         QCOMPARE(entryValue(entry, "Exec"), "purlwave %F");
         QCOMPARE(entryValue(entry, "Icon"), kId);
         const QStringList types = entryValue(entry, "MimeType").split(';', Qt::SkipEmptyParts);
         for (const char *wav : {"audio/x-wav", "audio/wav", "audio/vnd.wave"})
             QVERIFY2(types.contains(wav), qPrintable(types.join(';')));
-        const QByteArray metainfo = bytesOf(m_prefix + "/share/metainfo/" + kId + ".metainfo.xml");
-        const QByteArray launchable =
-            "<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>";
-        QVERIFY(metainfo.contains(launchable));
+        const QByteArray metainfo = bytesOf(installed(kMetainfo));
+        QVERIFY(
+            metainfo.contains("<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>"));
         QVERIFY(metainfo.contains("<release version=\"" + kVersion.toUtf8() + "\""));
     }
 
-    void iconsHaveTheSizeOfTheirFolder_data()
+    void iconsHaveTheSizeOfTheirFolderAndTheScalableOneIsSvg()
     {
-        QTest::addColumn<int>("side");
-        for (int side : kIconSides)
-            QTest::addRow("%dx%d", side, side) << side;
-    }
-    void iconsHaveTheSizeOfTheirFolder()
-    {
-        QFETCH(int, side);
-        const QString name = QStringLiteral("/share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
-        QImageReader icon(m_prefix + name);
-        QCOMPARE(icon.format(), "png");
-        QCOMPARE(icon.size(), QSize(side, side));
-    }
-
-    void scalableIconIsWellFormedSvg()
-    {
-        QXmlStreamReader svg(bytesOf(m_prefix + "/share/icons/hicolor/scalable/apps/" + kId + ".svg"));
+        for (int side : kIconSides) {
+            QImageReader icon(installed(iconFile(side)));
+            QCOMPARE(icon.format(), "png");
+            QCOMPARE(icon.size(), QSize(side, side));
+        }
+        QXmlStreamReader svg(bytesOf(installed(kScalableIcon)));
         QVERIFY(svg.readNextStartElement());
         QCOMPARE(svg.name().toString(), QStringLiteral("svg"));
         while (!svg.atEnd())
@@ -196,26 +201,10 @@ private slots:
         QCOMPARE(control.exitCode, 0);
         const QStringList named = control.output.trimmed().split(QRegularExpression(",\\s*"));
         for (const QString &want : expected) {
-            const bool found = std::ranges::any_of(named, [&](const QString &item) {
-                return item == want || item.startsWith(want + " (");
-            });
+            const bool found = std::ranges::any_of(
+                named, [&](const QString &item) { return item == want || item.startsWith(want + " ("); });
             QVERIFY2(found, qPrintable(field + ": " + control.output));
         }
-    }
-
-    void packageHoldsTheInstalledFilesUnderUsr()
-    {
-        const Run contents = run("dpkg-deb", {"-c", m_package});
-        QCOMPARE(contents.exitCode, 0);
-        QStringList files;
-        for (const QString &line : contents.output.split('\n', Qt::SkipEmptyParts)) {
-            const QString path = line.section(' ', -1);
-            QVERIFY2(path.startsWith("./usr/"), qPrintable(line));
-            if (!path.endsWith('/'))
-                files << path.mid(6);
-        }
-        files.sort();
-        QCOMPARE(files, expectedFiles());
     }
 
     void packagedProgramKeepsItsSettingsInTheUsersHome()

@@ -15,13 +15,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <optional>
 
 namespace {
 const QString kProbe = QStringLiteral(PURLWAVE_LOCATION_PROBE);
 const QByteArray kSaved("[PATHS]\nDestination Path=/saved/out\n");
 constexpr auto kReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                               | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+                                 | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
 constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
 constexpr auto kWritableFile = kReadOnlyFile | QFileDevice::WriteOwner;
@@ -39,7 +41,7 @@ QByteArray bytesOf(const QString &path)
 class TestLocation : public QObject {
     Q_OBJECT
 
-    bool m_root = false;
+    bool m_root = false; // permissions do not hold for root: the start-up then runs as nobody
     std::optional<QTemporaryDir> m_tmp;
     QString m_program; // the program folder
     QString m_home;
@@ -78,10 +80,7 @@ class TestLocation : public QObject {
 private slots:
     void initTestCase()
     {
-        QTemporaryDir probeOwner;
-        QFile file(probeOwner.filePath("owner"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        m_root = QFileInfo(file).ownerId() == 0;
+        m_root = ::geteuid() == 0;
         if (m_root)
             QVERIFY2(!QStandardPaths::findExecutable("setpriv").isEmpty(),
                      "setpriv (util-linux) is needed as root");
@@ -117,8 +116,6 @@ private slots:
             << Existing::OthersFile << true << false << true << false;
         QTest::newRow("read-only folder with own file: read, change written in place")
             << Existing::OwnWritableFile << false << false << true << true;
-        QTest::newRow("read-only folder with read-only file: read, change refused")
-            << Existing::OwnReadOnlyFile << false << false << true << false;
         QTest::newRow("read-only folder without file: new per-user file, MP3 beside sources")
             << Existing::Nothing << false << true << false << true;
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")

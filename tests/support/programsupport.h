@@ -98,11 +98,15 @@ protected:
             rows << item->text();
         return rows;
     }
-    // The whole stored output folder, past the settings object's read limit.
-    QString storedDestination() const
+    // The whole stored value, past the settings object's read limit.
+    static QString stored(const QString &section, const QString &key)
     {
-        return platform::GetPrivateProfileString(settings::keys::kPaths, settings::keys::kDestinationPath,
-                                                 "<missing>", 4096, settings::settingsFilePath());
+        return platform::GetPrivateProfileString(section, key, "<missing>", 4096,
+                                                 settings::settingsFilePath());
+    }
+    static QString storedDestination()
+    {
+        return stored(settings::keys::kPaths, settings::keys::kDestinationPath);
     }
 
     // Drags what a file manager offers (files by name in the program folder, web links, text when given) to

@@ -30,7 +30,6 @@ public:
     ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
 
     void choose(const QString &path) { m_answers.append(path); }
-    void cancel() { m_answers.append(std::nullopt); }
 
     // How many dialogs would have been shown.
     int shown = 0;

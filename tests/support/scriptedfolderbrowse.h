@@ -26,7 +26,6 @@ public:
     ScriptedFolderBrowse &operator=(const ScriptedFolderBrowse &) = delete;
 
     void choose(const QString &folder) { m_answers.append(folder); }
-    void cancel() { m_answers.append(QString()); }
 
     struct Asked {
         QWidget *owner;
