@@ -100,7 +100,7 @@ std::optional<FrameHeader> frameHeader(const QByteArray &bytes, qsizetype at)
     if (version == 1 || layer != 1 || bitrateIndex == 15 || rateIndex == 3)
         return std::nullopt;
     static constexpr int kBitrates[2][15] = {
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},      // MPEG-2 and 2.5
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},     // MPEG-2 and 2.5
         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}, // MPEG-1
     };
     static constexpr int kRates[3] = {44100, 48000, 32000};

@@ -50,7 +50,7 @@ Mp3 inspectMp3(const QString &path);
 
 // Why a row whose encoder ended with exit code 0 failed all the same.
 struct Failure {
-    QString why;        // for the report, after the row's path
+    QString why;          // for the report, after the row's path
     bool keepMp3 = false; // the MP3 holds real audio, only less of it
 };
 

@@ -38,7 +38,8 @@ QString BatchRun::titleStopped() { return QStringLiteral("Purlwave v1.3 - by the
 
 QString BatchRun::titleCompleted() { return QStringLiteral("Purlwave v1.1 - made by the Purlwave team"); }
 
-BatchRun::BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings, std::function<void()> doEvents)
+BatchRun::BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings,
+                   std::function<void()> doEvents)
     : m_view(view), m_config(config), m_settings(settings), m_doEvents(std::move(doEvents))
 {
 }
@@ -136,8 +137,8 @@ void BatchRun::run()
     // Each button that reads on saves its code at once; the last one wins, and
     // with none on the previous run's parameters stay.
     const PresetButtons buttons = m_view.presetButtons();
-    for (const EncodePreset &preset : PresetsReadingOn(buttons.opt128, buttons.optVar, buttons.Opt256,
-                                                       buttons.optCustom, customText)) {
+    for (const EncodePreset &preset :
+         PresetsReadingOn(buttons.opt128, buttons.optVar, buttons.Opt256, buttons.optCustom, customText)) {
         s.strParams = preset.strParams;
         m_settings.WriteFile(settings::keys::kSettings, settings::keys::kDefaultEncoding, preset.code);
     }
@@ -189,8 +190,10 @@ void BatchRun::walkRows(const QString &strTrackCount)
         const auto written = m_written.constFind(fileKey(s.strMp3Path));
         if (written != m_written.cend() && *written != fileKey(rowText)) {
             ++m_filesTried;
-            m_failures.append({rowText, QStringLiteral("would overwrite %1, written earlier in this run")
-                                            .arg(s.strMp3Path), {}});
+            m_failures.append(
+                {rowText,
+                 QStringLiteral("would overwrite %1, written earlier in this run").arg(s.strMp3Path),
+                 {}});
             ++s.intTrack; // no events ran since the last look at the stop request
             continue;
         }
@@ -305,7 +308,8 @@ void BatchRun::endEncoderNotStarted()
 {
     // A Cancel pressed just before the start would otherwise stop the next run.
     m_state.lngStopRequest = 0;
-    const QString path = m_state.strLamePath.isEmpty() ? QStringLiteral("(no path is set)") : m_state.strLamePath;
+    const QString path = m_state.strLamePath.isEmpty() ? QStringLiteral("(no path is set)")
+                                                       : m_state.strLamePath;
     m_view.messageBox(QStringLiteral("The encoder could not be started:\n%1\n\n"
                                      "The path to the encoder can be set with Config.")
                           .arg(path),
@@ -337,10 +341,11 @@ void BatchRun::endCompleted()
         m_view.setActivityText(QStringLiteral("Done!"));
     } else {
         m_view.setActivityColour(colours::TextWorking);
-        m_view.setActivityText(QStringLiteral("%1 of %2 %3 failed.")
-                                   .arg(m_failures.size())
-                                   .arg(m_filesTried)
-                                   .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+        m_view.setActivityText(
+            QStringLiteral("%1 of %2 %3 failed.")
+                .arg(m_failures.size())
+                .arg(m_filesTried)
+                .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files")));
     }
     m_view.setEncodeEnabled(true);
     m_view.setCancelEnabled(false);

@@ -48,7 +48,8 @@ public:
     static QString titleStopped();
     static QString titleCompleted();
 
-    BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings, std::function<void()> doEvents);
+    BatchRun(MainView &view, ConfigView &config, settings::Cinifile &settings,
+             std::function<void()> doEvents);
 
     void cmdEncode_Click();
     void cmdCancel_Click();

@@ -58,8 +58,8 @@ QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool
     return on;
 }
 
-std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256,
-                                               bool optCustom, const QString &customText)
+std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256, bool optCustom,
+                                               const QString &customText)
 {
     const QList<EncodePreset> on = PresetsReadingOn(opt128, optVar, Opt256, optCustom, customText);
     if (on.isEmpty())
@@ -128,8 +128,7 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
     return result;
 }
 
-QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
-                         const QString &strMp3Path)
+QString BuildCommandLine(const QString &strCommandBase, const QString &rowText, const QString &strMp3Path)
 {
     return strCommandBase + QLatin1String(" \"") + rowText + QLatin1String("\" \"") + strMp3Path
            + QLatin1Char('"');

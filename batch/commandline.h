@@ -37,8 +37,8 @@ QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool
                                      const QString &customText);
 
 // The last button in that order that reads on wins; none when no button is on.
-std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256,
-                                               bool optCustom, const QString &customText);
+std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256, bool optCustom,
+                                               const QString &customText);
 
 // The folder text ending in the native separator. An empty text gives "/", which
 // means "beside the source".
@@ -75,7 +75,6 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder);
 // strCommandBase (the encoder path directly followed by the parameter string),
 // then a blank and the quoted row text, then a blank and the quoted MP3 path.
 // The encoder path is never quoted and nothing inside the quotes is escaped.
-QString BuildCommandLine(const QString &strCommandBase, const QString &rowText,
-                         const QString &strMp3Path);
+QString BuildCommandLine(const QString &strCommandBase, const QString &rowText, const QString &strMp3Path);
 
 } // namespace batch

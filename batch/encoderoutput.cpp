@@ -14,20 +14,20 @@ namespace {
 // for a message: a new wording of an error is shown rather than lost.
 bool isChatter(const QString &line)
 {
-    static const QRegularExpression kChatter(QStringLiteral(
-        "^(?:"
-        "LAME .*|.*https?://\\S*lame\\S*.*"        // banner: name, version, home page
-        "|Using polyphase .*|Resampling: .*"      // filter and resampling notes
-        "|Encoding .*"                            // what is encoded into what, and how
-        "|Autoconverting from .*|Assuming raw pcm input file"
-        "|Writing LAME Tag\\.*(?:done)?|ReplayGain: .*"
-        "|Frame +\\|.*"                           // progress table: heading
-        "|\\d+/\\d* *\\( *\\d+%\\)\\|.*"          // progress table: one row
-        "|[-\\d:]*-{8,}[-\\d:]*"                  // rule, with the elapsed time drawn into it
-        "|kbps\\b.*"                              // summary heading
-        "|[\\d.%\\s]+"                            // summary figures
-        "|\\d+ *\\[ *\\d+\\][%*\\s]*"             // histogram bar
-        ")$"));
+    static const QRegularExpression kChatter(
+        QStringLiteral("^(?:"
+                       "LAME .*|.*https?://\\S*lame\\S*.*"  // banner: name, version, home page
+                       "|Using polyphase .*|Resampling: .*" // filter and resampling notes
+                       "|Encoding .*"                       // what is encoded into what, and how
+                       "|Autoconverting from .*|Assuming raw pcm input file"
+                       "|Writing LAME Tag\\.*(?:done)?|ReplayGain: .*"
+                       "|Frame +\\|.*"                  // progress table: heading
+                       "|\\d+/\\d* *\\( *\\d+%\\)\\|.*" // progress table: one row
+                       "|[-\\d:]*-{8,}[-\\d:]*"         // rule, with the elapsed time drawn into it
+                       "|kbps\\b.*"                     // summary heading
+                       "|[\\d.%\\s]+"                   // summary figures
+                       "|\\d+ *\\[ *\\d+\\][%*\\s]*"    // histogram bar
+                       ")$"));
     return kChatter.match(line).hasMatch();
 }
 

@@ -9,14 +9,14 @@ namespace batch {
 
 // Colours are 24-bit numbers laid out as 0x00BBGGRR (red in the low byte).
 namespace colours {
-inline constexpr quint32 ReadyLit = 65280;     // green
-inline constexpr quint32 ReadyDim = 32768;     // dark green
-inline constexpr quint32 WaitLit = 33023;      // orange
-inline constexpr quint32 WaitDim = 16576;      // brown
-inline constexpr quint32 RecordLit = 255;      // red
-inline constexpr quint32 RecordDim = 128;      // dark red
-inline constexpr quint32 TextWorking = 192;    // dark red: a file in work, a stop notice
-inline constexpr quint32 TextIdle = 32768;     // dark green: idle and "Done!"
+inline constexpr quint32 ReadyLit = 65280;  // green
+inline constexpr quint32 ReadyDim = 32768;  // dark green
+inline constexpr quint32 WaitLit = 33023;   // orange
+inline constexpr quint32 WaitDim = 16576;   // brown
+inline constexpr quint32 RecordLit = 255;   // red
+inline constexpr quint32 RecordDim = 128;   // dark red
+inline constexpr quint32 TextWorking = 192; // dark red: a file in work, a stop notice
+inline constexpr quint32 TextIdle = 32768;  // dark green: idle and "Done!"
 } // namespace colours
 
 // The three status lamps, by the names of their shapes.
@@ -54,8 +54,8 @@ public:
     virtual void selectRow(int row) = 0;
     virtual QString selectedRowText() const = 0;
 
-    virtual QString outPathText() const = 0;   // txtOutPath
-    virtual QString customText() const = 0;    // txtCustom
+    virtual QString outPathText() const = 0; // txtOutPath
+    virtual QString customText() const = 0;  // txtCustom
     virtual PresetButtons presetButtons() const = 0;
 
     // A modal box with one OK button; returns when the user closes it. Without a

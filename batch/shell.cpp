@@ -38,8 +38,7 @@ void takeEnd(ShellResult &result, const platform::ChildProcess &process)
 } // namespace
 
 ShellResult ShellAndWait(const QString &strCommandLine, const QString &strOutFile, MainView &view,
-                         const std::function<void()> &doEvents,
-                         const std::function<bool()> &abandonRequested)
+                         const std::function<void()> &doEvents, const std::function<bool()> &abandonRequested)
 {
     ShellResult result;
     platform::ChildProcess process;

@@ -15,10 +15,10 @@
 //
 //   bench_drop [rounds]     (default 7; runs offscreen unless told otherwise)
 #include "platform/profile.h"
+#include "recordedmessageboxes.h"
 #include "settings/location.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"
-#include "recordedmessageboxes.h"
 
 #include "benchsupport.h"
 

@@ -114,9 +114,7 @@ int main(int argc, char **argv)
     settings.setInifile(dir.filePath(QStringLiteral("purlwave.ini")));
     BatchRun batch(view, config, settings, [] { QCoreApplication::processEvents(); });
 
-    auto throughBatch = [&] {
-        batch.cmdEncode_Click();
-    };
+    auto throughBatch = [&] { batch.cmdEncode_Click(); };
     // The longest gap between the ticks of a 10 ms timer during one batch, kept
     // out of the timed rounds, whose batch it would burden alone.
     auto longestGapMs = [&] {
@@ -175,9 +173,10 @@ int main(int argc, char **argv)
     std::printf("ratio of medians %.4f, median ratio %.4f (goal <= 1.01)\n", median(batchMs) / median(bareMs),
                 median(ratios));
     // The fastest round of each is the least disturbed by other work on the machine.
-    std::printf("fastest batch %.1f ms, fastest bare loop %.1f ms, ratio %.4f\n",
-                *std::min_element(batchMs.begin(), batchMs.end()), *std::min_element(bareMs.begin(), bareMs.end()),
-                *std::min_element(batchMs.begin(), batchMs.end()) / *std::min_element(bareMs.begin(), bareMs.end()));
+    std::printf(
+        "fastest batch %.1f ms, fastest bare loop %.1f ms, ratio %.4f\n",
+        *std::min_element(batchMs.begin(), batchMs.end()), *std::min_element(bareMs.begin(), bareMs.end()),
+        *std::min_element(batchMs.begin(), batchMs.end()) / *std::min_element(bareMs.begin(), bareMs.end()));
 
     // The checks after each file: their share of a file's time.
     QElapsedTimer checks;

@@ -196,10 +196,7 @@ bool ChildProcess::waitForEnd(int msecs)
     return m_process->state() == QProcess::NotRunning;
 }
 
-bool ChildProcess::isRunning() const
-{
-    return m_started && m_process->state() != QProcess::NotRunning;
-}
+bool ChildProcess::isRunning() const { return m_started && m_process->state() != QProcess::NotRunning; }
 
 int ChildProcess::exitCode() const
 {

@@ -128,7 +128,7 @@ bool breaksLine(QByteArrayView text)
 bool isWritableName(QByteArrayView section, QByteArrayView key)
 {
     return !section.isEmpty() && !key.isEmpty() && !section.contains(']') && !key.contains('=')
-        && !key.startsWith('[') && !isComment(key) && !breaksLine(section) && !breaksLine(key);
+           && !key.startsWith('[') && !isComment(key) && !breaksLine(section) && !breaksLine(key);
 }
 
 // Reads a whole profile file. A missing file reads as empty; anything else that
@@ -154,8 +154,7 @@ bool isReadOnly(const QString &path)
 {
     const QFileInfo info(path);
     // The "User" flag says what this user may do, not what the file's bits say.
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
@@ -189,8 +188,8 @@ bool replaceFile(const QString &path, const QByteArray &data)
 
 } // namespace
 
-QString GetPrivateProfileString(const QString &section, const QString &key,
-                                const QString &defaultValue, int bufferSize, const QString &path)
+QString GetPrivateProfileString(const QString &section, const QString &key, const QString &defaultValue,
+                                int bufferSize, const QString &path)
 {
     const QByteArray fallback = to8Bit(defaultValue);
     QByteArrayView found = fallback;
@@ -226,7 +225,7 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
     QByteArray out;
     if (loc.keyFound) {
         out = data.first(loc.lineBegin) + loc.keySpelling.toByteArray() + '=' + valueBytes
-            + data.sliced(loc.lineEnd);
+              + data.sliced(loc.lineEnd);
     } else {
         const QByteArray entry = keyBytes + '=' + valueBytes + eol;
         const qsizetype bom = data.startsWith(kByteOrderMark) ? kByteOrderMark.size() : 0;

@@ -18,8 +18,8 @@ namespace platform {
 // The value of section/key in the file, cut to at most bufferSize - 1 bytes at a
 // character boundary, or defaultValue (cut the same way) when the file, section or
 // key is missing.
-QString GetPrivateProfileString(const QString &section, const QString &key,
-                                const QString &defaultValue, int bufferSize, const QString &path);
+QString GetPrivateProfileString(const QString &section, const QString &key, const QString &defaultValue,
+                                int bufferSize, const QString &path);
 
 // Writes section/key=value, creating the file, section or entry as needed; every
 // other line of the file stays as it was, and the file is replaced as a whole.

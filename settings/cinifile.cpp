@@ -16,10 +16,7 @@ constexpr int kReadBufferSize = 100;
 const QChar kSeparator = QDir::separator();
 } // namespace
 
-void Cinifile::CreateIni(const QString &strDrv, const QString &strDir)
-{
-    m_path = MakePath(strDrv, strDir);
-}
+void Cinifile::CreateIni(const QString &strDrv, const QString &strDir) { m_path = MakePath(strDrv, strDir); }
 
 bool Cinifile::WriteFile(const QString &strSection, const QString &strKey, const QString &strValue)
 {
@@ -28,8 +25,7 @@ bool Cinifile::WriteFile(const QString &strSection, const QString &strKey, const
 
 QString Cinifile::GetFile(const QString &strSection, const QString &strKey) const
 {
-    return platform::GetPrivateProfileString(strSection, strKey, QString(), kReadBufferSize,
-                                             m_path);
+    return platform::GetPrivateProfileString(strSection, strKey, QString(), kReadBufferSize, m_path);
 }
 
 QString Cinifile::GetWholeValue(const QString &strSection, const QString &strKey) const

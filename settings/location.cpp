@@ -49,7 +49,7 @@ bool runsFromInstalledLayout()
 {
     const QDir folder(programFolder());
     return folder.dirName() == QLatin1String("bin")
-        && QFileInfo(folder.filePath(QStringLiteral("../share/purlwave"))).isDir();
+           && QFileInfo(folder.filePath(QStringLiteral("../share/purlwave"))).isDir();
 }
 
 SettingsLocation settingsLocation()
@@ -68,8 +68,8 @@ SettingsLocation settingsLocation()
     if (!there.exists() && !there.isSymLink() && !runsFromInstalledLayout() && canCreate(beside.path))
         return beside;
 
-    const QString userFolder =
-        QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    const QString userFolder = QDir::toNativeSeparators(
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
     if (userFolder.isEmpty())
         return beside; // nowhere better: writes fail without a word, as they always did
     QDir().mkpath(userFolder);
@@ -84,8 +84,7 @@ QString helpFilePath()
     const QString beside = besideProgram(name);
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed =
-        QDir::cleanPath(programFolder() + QStringLiteral("/../share/purlwave/") + name);
+    const QString installed = QDir::cleanPath(programFolder() + QStringLiteral("/../share/purlwave/") + name);
     // When neither is there, the place beside the program is the one to name.
     return QFileInfo::exists(installed) ? QDir::toNativeSeparators(installed) : beside;
 }

@@ -321,4 +321,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestBatchRun)
 #include "tst_batchrun.moc"
-

@@ -93,4 +93,3 @@ private slots:
 
 QTEST_APPLESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"
-

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration window on real settings files in a temporary program folder.
 #include "platform/profile.h"
+#include "scriptedfiledialogs.h"
 #include "settings/location.h"
 #include "ui/windows/configuration.h"
 #include "ui/windows/configurationref.h"
-#include "scriptedfiledialogs.h"
 
 #include <QApplication>
 #include <QFile>

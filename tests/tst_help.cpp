@@ -2,12 +2,12 @@
 // The compiled help file as built, read back with the chmlib tools, and F1.
 #include "testsupport.h"
 
-#include "settings/location.h"
-#include "ui/windows/configuration.h"
-#include "ui/windows/configurationref.h"
-#include "ui/dialogs/help.h"
 #include "recordedhelprequests.h"
 #include "recordedmessageboxes.h"
+#include "settings/location.h"
+#include "ui/dialogs/help.h"
+#include "ui/windows/configuration.h"
+#include "ui/windows/configurationref.h"
 
 #include <QApplication>
 #include <QDir>

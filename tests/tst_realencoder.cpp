@@ -186,4 +186,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestRealEncoder)
 #include "tst_realencoder.moc"
-

@@ -240,8 +240,7 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::addArgumentFiles(const QList<QByteArray> &arguments)
 {
-    lstWavefiles->addFiles(filesFromArguments(arguments, QDir::currentPath()),
-                           WaveList::Source::Arguments);
+    lstWavefiles->addFiles(filesFromArguments(arguments, QDir::currentPath()), WaveList::Source::Arguments);
 }
 
 void frmMain::arrangeTabOrder()
@@ -325,7 +324,7 @@ void frmMain::cmdClearCurrent_Click()
     const QList<QListWidgetItem *> selected = lstWavefiles->selectedItems();
     if (selected.isEmpty()) {
         MessageBox::information(this, QStringLiteral("No file selected for removal or unknown error"),
-                                    QStringLiteral("Error"));
+                                QStringLiteral("Error"));
         return;
     }
     lstWavefiles->removeRow(lstWavefiles->row(selected.first()));
