@@ -2,6 +2,8 @@
 
 #include "platform/profile.h"
 
+#include "platform/replacefile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -9,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace platform {
 
@@ -158,34 +159,6 @@ bool isReadOnly(const QString &path)
     return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
 }
 
-// The file a write really replaces: the end of a chain of symbolic links, as the
-// save below resolves it, or the path itself.
-QString writtenFile(const QString &path)
-{
-    QFileInfo info(path);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
-        info.setFile(info.symLinkTarget());
-    return info.isSymLink() ? path : info.filePath();
-}
-
-// Replaces the file as a whole: a temporary file beside it, then a rename, so a
-// failure part way leaves the old file. Only when the folder refuses temporary
-// files is the file written in place. A file that is a symbolic link (a user's
-// settings kept with their other dotfiles) stays one: the save follows the link
-// and replaces its target, with the temporary file beside the target.
-bool replaceFile(const QString &path, const QByteArray &data)
-{
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 } // namespace
 
 QString GetPrivateProfileString(const QString &section, const QString &key, const QString &defaultValue,
@@ -248,10 +221,11 @@ int removeInterruptedWrites(const QString &path, std::chrono::seconds minimumAge
 {
     if (path.isEmpty())
         return 0;
-    const QFileInfo target(writtenFile(path));
+    const QFileInfo target(finalFile(path));
     const QDir folder = target.absoluteDir();
     const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+        QRegularExpression::escape(target.fileName() + kInterruptedWriteInfix)
+        + QStringLiteral("[A-Za-z0-9]{6}")));
     const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-minimumAge.count());
     int removed = 0;
     const QFileInfoList candidates = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);

@@ -168,17 +168,23 @@ private slots:
         QTest::addColumn<bool>("old");
         QTest::addColumn<bool>("linkedSettings"); // the settings file links to dotfiles/purlwave.ini
         QTest::addColumn<bool>("removed");
-        const QStringList leftover{"purlwave.ini.a1B2c3"};
+        const QStringList leftover{"purlwave.ini.interrupted-write.a1B2c3"};
         QTest::newRow("old leftover: removed") << leftover << Entry::File << true << false << true;
         QTest::newRow("young leftover, a write may be under way: kept")
             << leftover << Entry::File << false << false << false;
         QTest::newRow("leftover beside a linked file's target: removed")
-            << QStringList{"dotfiles/purlwave.ini.Zz0099"} << Entry::File << true << true << true;
+            << QStringList{"dotfiles/purlwave.ini.interrupted-write.Zz0099"} << Entry::File << true << true
+            << true;
         QTest::newRow("leftover beside the link itself: kept")
-            << QStringList{"purlwave.ini.Zz0099"} << Entry::File << true << true << false;
+            << QStringList{"purlwave.ini.interrupted-write.Zz0099"} << Entry::File << true << true << false;
         QTest::newRow("names that only look like a leftover: kept")
-            << QStringList{"purlwave.ini.a1B2c3d", "purlwave.ini.a1B2c", "purlwave.ini.a1-2c3",
-                           "purlwave.in.a1B2c3", "Purlwave.ini.a1B2c3"}
+            << QStringList{"purlwave.ini.interrupted-write.a1B2c3d",
+                           "purlwave.ini.interrupted-write.a1B2c",
+                           "purlwave.ini.interrupted-write.a1-2c3",
+                           "purlwave.in.interrupted-write.a1B2c3",
+                           "purlwave.ini.backup",
+                           "purlwave.ini.Before",
+                           "purlwave.ini.a1B2c3"}
             << Entry::File << true << false << false;
         QTest::newRow("folder of that name: kept") << leftover << Entry::Folder << true << false << false;
         QTest::newRow("link of that name to an old file: kept, target too")

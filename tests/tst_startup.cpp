@@ -194,7 +194,7 @@ private slots:
     void startClearsAnOldLeftoverOfAnInterruptedWrite()
     {
         makeFile(m_folder + "/purlwave.ini", "[PATHS]\nDestination Path=/srv/out\n");
-        QFile leftover(m_folder + "/purlwave.ini.Ab12Cd");
+        QFile leftover(m_folder + "/purlwave.ini.interrupted-write.Ab12Cd");
         QVERIFY(leftover.open(QIODevice::WriteOnly) && leftover.write("[PATHS]\n") == 8 && leftover.flush());
         QVERIFY(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                      QFileDevice::FileModificationTime));
