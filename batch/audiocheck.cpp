@@ -15,8 +15,8 @@ namespace audiocheck {
 namespace {
 
 // A WAVE file may put any number of chunks before its data; past this many the
-// file is taken to hold no data chunk.
-constexpr int kMaxChunks = 256;
+// walk gives up and passes no judgement on the file.
+constexpr int kMaxChunks = 4096;
 // Where an MP3 file's first frame may begin after its ID3v2 tag.
 constexpr qint64 kFrameSearchBytes = 4096;
 // A WAVE data size that says "not known": written while recording.
@@ -39,7 +39,9 @@ Source inspectWave(QFile &file, bool rf64)
     const qint64 fileSize = file.size();
     std::optional<quint64> ds64DataSize;
     qint64 position = 12;
-    for (int chunk = 0; chunk < kMaxChunks && position + 8 <= fileSize; ++chunk) {
+    for (int chunk = 0; position + 8 <= fileSize; ++chunk) {
+        if (chunk == kMaxChunks)
+            return {.kind = Source::Kind::Unreadable}; // too long a walk to say "no data"
         const QByteArray head = readAt(file, position, 8);
         if (head.size() < 8)
             break;

@@ -125,6 +125,15 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
                       QLatin1String("An output folder with a double quote cannot be passed to the encoder: ")
                           + strOutFolder);
     }
+    // A zero character ends an argument on its way to the encoder, which would
+    // then read or write a file of a shorter name: no file has one in its name.
+    for (const QString &path : {rowText, strOutFolder}) {
+        if (path.contains(QChar(0))) {
+            return refuse(Mp3NameRefusal::Reason::ZeroInPath, QString(),
+                          QLatin1String("A path with a zero character cannot be passed to the encoder: ")
+                              + QString(path).replace(QChar(0), QLatin1String("\\0")));
+        }
+    }
     return result;
 }
 

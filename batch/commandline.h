@@ -51,6 +51,7 @@ struct Mp3NameRefusal {
         NoSeparator,   // the row holds no folder separator, so it names no file
         NameIsOnlyWav, // the file name is the three letters wav and nothing else
         QuoteInPath,   // a double quote would end the quoted path on the command line
+        ZeroInPath,    // a zero character would end the path on its way to the encoder
     };
     Reason reason = Reason::Extension;
     // For Extension: the tested characters (at most three), upper-cased.

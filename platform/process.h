@@ -115,6 +115,7 @@ private:
 
     std::unique_ptr<QProcess> m_process;
     QEventLoop *m_waitLoop = nullptr; // the loop of the wait in progress
+    bool m_interrupted = false;       // interruptWait() ended that loop
     bool m_started = false;
     QByteArray m_tail;
     bool m_tailCut = false; // bytes before m_tail were dropped

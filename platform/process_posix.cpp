@@ -189,8 +189,14 @@ bool ChildProcess::waitForEnd(int msecs)
         QObject::connect(m_process.get(), &QProcess::finished, &loop, &QEventLoop::quit);
         timeout.start(msecs);
         m_waitLoop = &loop;
+        m_interrupted = false;
         loop.exec();
         m_waitLoop = nullptr;
+        // Once the application has been told to quit, an event loop returns at
+        // once: the rest of the wait then blocks, so that the caller's polls do
+        // not turn into a busy loop.
+        if (!m_interrupted && timeout.isActive() && m_process->state() != QProcess::NotRunning)
+            m_process->waitForFinished(timeout.remainingTime());
     }
     drainErrorOutput();
     return m_process->state() == QProcess::NotRunning;
@@ -215,8 +221,10 @@ bool ChildProcess::killedBySignal() const
 
 void ChildProcess::interruptWait()
 {
-    if (m_waitLoop)
+    if (m_waitLoop) {
+        m_interrupted = true;
         m_waitLoop->quit();
+    }
 }
 
 void ChildProcess::kill()

@@ -76,6 +76,12 @@ private slots:
         QTest::newRow("a double quote in the output folder: refused")
             << u"/o\"ut"_s << u"/music/a.wav"_s << QString()
             << u"An output folder with a double quote cannot be passed to the encoder: /o\"ut/"_s;
+        QTest::newRow("a zero character, which would cut the name short: refused")
+            << QString() << u"/m/notes.txt"_s + QChar(0) + u".wav"_s << QString()
+            << u"A path with a zero character cannot be passed to the encoder: /m/notes.txt\\0.wav"_s;
+        QTest::newRow("a zero character in the output folder: refused")
+            << u"/o/notes.txt"_s + QChar(0) << u"/m/a.wav"_s << QString()
+            << u"A path with a zero character cannot be passed to the encoder: /o/notes.txt\\0/"_s;
     }
     void rowIsNamedOrRefused()
     {

@@ -50,6 +50,9 @@ private slots:
         QTest::newRow("list: files, text and a web link: the files")
             << list << QStringList{"a.wav", u"https://e.org/b.wav"_s} << good << u"x.wav"_s
             << QStringList{"a.wav"} << no << no;
+        QTest::newRow("list: a zero byte or another host names no file here: left out")
+            << list << QStringList{"a.wav", u"file:///m/notes.txt%00.wav"_s, u"file://elsewhere/b.wav"_s}
+            << good << no << QStringList{"a.wav"} << no << no;
         QTest::newRow("list: text only adds nothing")
             << list << none << good << u"/m/x.wav"_s << none << no << no;
         QTest::newRow("list: a Latin-1 name between good ones is left out and named")

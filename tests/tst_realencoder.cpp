@@ -108,6 +108,8 @@ private slots:
         QTest::newRow("32-bit float mono 22.05 kHz")
             << wavFile({.sampleRate = 22050, .channels = 1, .bits = 32, .floatSamples = true}) << "-h";
         QTest::newRow("RF64") << wavFile({.rf64 = true}) << "-h";
+        QTest::newRow("more small chunks before the data than the check walks: not judged")
+            << wavFile({.chunksBefore = chunk("junk", {}).repeated(5000)}) << "-h";
         QTest::newRow("data size not given, as written while recording")
             << wavFile({.declaredDataBytes = 0xFFFFFFFF}) << "-h";
         QTest::newRow("resampled to 22.05 kHz mono, no information frame")

@@ -18,20 +18,35 @@ const QString kGnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files")
 
 bool isValidUtf8(const QByteArray &bytes) { return QUtf8StringView(bytes).isValidUtf8(); }
 
-// Adds one local file URL. The URL's path is read back to the bytes it carries:
-// QUrl would decode bytes that are not UTF-8 into replacement characters.
-void addUrl(OfferedFiles &files, const QUrl &url)
+// A path as a shell names it from the folder it runs in: "." and ".." taken
+// out, a final separator (a folder, say) kept. An absolute path stays as it is.
+QString absoluteAgainst(const QString &path, const QString &folder)
+{
+    if (!QDir::isRelativePath(path) || folder.isEmpty())
+        return path;
+    const bool isFolder = path.endsWith(u'/');
+    return QDir::cleanPath(folder + u'/' + path) + (isFolder ? u"/"_s : QString());
+}
+
+// Adds one file URL of this computer. The URL's path is read back to the bytes
+// it carries: QUrl would decode bytes that are not UTF-8 into replacement
+// characters. A URL of another host names no file here, and a zero byte ends a
+// name on its way to the encoder (so the encoder would write another file):
+// neither names a file, and both are left out like any other address.
+void addUrl(OfferedFiles &files, const QUrl &url, const QString &currentFolder = {})
 {
     if (!url.isLocalFile())
         return;
+    if (!url.host().isEmpty() && url.host().compare(u"localhost"_s, Qt::CaseInsensitive) != 0)
+        return;
     const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || bytes.contains('\0'))
         return;
     if (!isValidUtf8(bytes)) {
         files.unnamed.append(displayName(bytes));
         return;
     }
-    files.paths.append(QDir::toNativeSeparators(url.toLocalFile()));
+    files.paths.append(QDir::toNativeSeparators(absoluteAgainst(QString::fromUtf8(bytes), currentFolder)));
 }
 
 std::optional<OfferedFiles> filesFromUrls(const QList<QUrl> &urls)
@@ -121,18 +136,12 @@ OfferedFiles filesFromArguments(const QList<QByteArray> &arguments, const QStrin
         if (argument.startsWith("file:")) {
             const QUrl url = QUrl::fromEncoded(argument);
             if (url.isLocalFile()) {
-                addUrl(files, url);
+                addUrl(files, url, currentFolder);
                 continue;
             }
         }
-        QString path = QString::fromUtf8(argument);
-        if (QDir::isRelativePath(path)) {
-            // Made absolute as a shell names it: "." and ".." taken out, a final
-            // separator (a folder, say) kept.
-            const bool folder = path.endsWith(u'/');
-            path = QDir::cleanPath(currentFolder + u'/' + path) + (folder ? u"/"_s : QString());
-        }
-        files.paths.append(QDir::toNativeSeparators(path));
+        files.paths.append(
+            QDir::toNativeSeparators(absoluteAgainst(QString::fromUtf8(argument), currentFolder)));
     }
     return files;
 }
