@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <ctime>
 
 static const QString kBinName = QStringLiteral("purlwave-split-enc");
 
@@ -43,6 +46,28 @@ private slots:
         QCOMPARE(split.has_value(), !program.isEmpty());
         QCOMPARE(split ? split->program : QString(), expand(program));
         QCOMPARE(split ? split->arguments : QStringList(), arguments.replaceInStrings("{d}", m_dir.path()));
+    }
+
+    // Last: once the application has been told to quit, no event loop of this
+    // process runs again. The program is then inside its own event loop.
+    void waitAfterTheApplicationQuitsBlocksInsteadOfSpinning()
+    {
+        int waits = 0;
+        double cpuMs = 0;
+        bool started = false;
+        QTimer::singleShot(0, [&] {
+            platform::ChildProcess sleeper;
+            started = sleeper.start(QStringLiteral("sleep 0.6"));
+            QCoreApplication::quit();
+            const std::clock_t cpuBefore = std::clock();
+            while (started && !sleeper.waitForEnd(200))
+                ++waits;
+            cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        });
+        QCoreApplication::exec();
+        QVERIFY(started);
+        QVERIFY2(waits <= 4, qPrintable(QString::number(waits)));
+        QVERIFY2(cpuMs < 200, qPrintable(QString::number(cpuMs)));
     }
 };
 
