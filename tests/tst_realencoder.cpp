@@ -9,11 +9,14 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include <functional>
+
+#include <unistd.h>
 
 using namespace batch;
 using namespace settings;
@@ -156,6 +159,24 @@ private slots:
         QTest::newRow("missing output folder: only the encoder's error line reported")
             << wavFile({}) << Setup([](Rig &rig, QString &) { rig.view.outPath = rig.path("missing"); })
             << "exit code 255\n    Can't init outfile '{d}/missing/in.mp3'";
+        // The tests run as root, who reads any file: the encoder then runs as nobody.
+        QTest::newRow("unreadable input: only the encoder's error lines reported, the earlier MP3 kept")
+            << wavFile({}) << Setup([](Rig &rig, QString &) {
+                   QVERIFY(QFile::setPermissions(rig.path("in.wav"), {}));
+                   if (geteuid() != 0)
+                       return;
+                   const QString setpriv = QStandardPaths::findExecutable("setpriv");
+                   QVERIFY2(!setpriv.isEmpty(), "setpriv runs the encoder as nobody");
+                   rig.encoder = rig.path("lame-as-nobody");
+                   QVERIFY(testsupport::writeFile(rig.encoder,
+                                                  "#!/bin/sh\nexec " + setpriv.toUtf8()
+                                                      + " --reuid=nobody --regid=nogroup --clear-groups "
+                                                      + testsupport::realLame().toUtf8() + " \"$@\"\n"));
+                   QVERIFY(QFile::setPermissions(rig.encoder, QFile::ReadOwner | QFile::ExeOwner
+                                                                  | QFile::ReadOther | QFile::ExeOther));
+               })
+            << "exit code 255\n    System error.\n    Could not open sound file \"{d}/in.wav\".\n"
+               "    Could not find \"{d}/in.wav\".\n    Can't init infile '{d}/in.wav'";
         QTest::newRow("unknown option in the custom text: only the encoder's error line reported")
             << wavFile({}) << Setup([](Rig &, QString &custom) { custom = "--bogus"; })
             << "exit code 1\n    " + testsupport::realLame() + ": unrecognized option --bogus";
