@@ -8,7 +8,6 @@
 #include "ui/widgets/statuslamp.h"
 
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -18,23 +17,6 @@
 using namespace batch;
 
 namespace keys = settings::keys;
-
-namespace {
-
-// A control as laid out; colour -1 for the window's text colour.
-struct Control {
-    const char *kind;
-    QString text;
-    QRect twips;
-    QString family;
-    double points;
-    bool bold;
-    int colour;
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(Control)
 
 class TestFrmMain : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
@@ -71,75 +53,9 @@ private slots:
 
     void cleanup() { QVERIFY(end()); }
 
-    void controlsMatchTheLayout_data()
-    {
-        QTest::addColumn<Control>("want");
-        const auto row = [](const char *name, const char *kind, const char *text, QRect twips,
-                            QString family = "MS Sans Serif", double points = 8.25, bool bold = false,
-                            int colour = -1) {
-            QTest::newRow(name) << Control{kind,  QString::fromLatin1(text), twips, family, points, bold,
-                                           colour};
-        };
-        row("cmdClearCurrent", "QPushButton", "&Remove", {5850, 3990, 825, 345});
-        row("cmdClearWav", "QPushButton", "Rem&ove all", {6690, 3990, 945, 345});
-        row("lstWavefiles", "QListWidget", "", {30, 1950, 7605, 2010});
-        row("cmdConfig", "QPushButton", "&Config", {0, 1200, 1215, 375});
-        row("cmdQuit", "QPushButton", "&Quit", {3720, 1200, 1215, 375});
-        row("cmdAbout", "QPushButton", "&About", {1200, 1200, 1215, 375});
-        row("cmdSelectTrg", "QPushButton", "...", {4680, 4470, 315, 285}, "MS Sans Serif", 8.25, true);
-        row("cmdCancel", "QPushButton", "&Cancel", {9000, 3840, 1215, 375});
-        row("Opt256", "QRadioButton", "256kbps", {8040, 2040, 1695, 375}, "MS Sans Serif", 9.75);
-        row("txtCustom", "QLineEdit", "", {7920, 3000, 2295, 285});
-        row("optCustom", "QRadioButton", "Custom settings", {8040, 2640, 2175, 255}, "MS Sans Serif", 9.75);
-        row("optVar", "QRadioButton", "VBR 150-200kbps", {8040, 1080, 1815, 615}, "MS Sans Serif", 9.75);
-        row("opt128", "QRadioButton", "128kbps", {8040, 480, 1455, 255}, "MS Sans Serif", 9.75);
-        row("cmdEncode", "QPushButton", "&Encode", {9000, 4320, 1215, 375}, "MS Sans Serif", 8.25, true);
-        row("txtOutPath", "QLineEdit", "", {90, 4470, 4575, 285});
-        row("frmOptions", "QGroupBox", "Presets", {7920, 0, 2295, 2535}, "Verdana", 9.75, true);
-        row("picLogo", "ui::Logo", "", {0, 0, 4950, 1170});
-        row("lblWavelist", "QLabel", "Drag your wave files into this list box:", {30, 1650, 3825, 255},
-            "Verdana", 9);
-        row("lblWait", "QLabel", "Busy", {9360, 5280, 735, 255});
-        row("shpWait", "ui::StatusLamp", "", {9120, 5280, 135, 135});
-        row("lblRecord", "QLabel", "Encoding", {9360, 5520, 855, 255});
-        row("lblReady", "QLabel", "Ready", {9360, 5040, 615, 255});
-        row("shpReady", "ui::StatusLamp", "", {9120, 5040, 135, 135});
-        row("shpRecord", "ui::StatusLamp", "", {9120, 5520, 135, 135});
-        row("Line2", "QFrame", "", {0, 5880, 10320, 15}); // one pixel high
-        row("Line1", "QFrame", "", {0, 4800, 10320, 15});
-        row("lblFile2", "QLabel", "Stopped", {1200, 5400, 1695, 255}, "MS Sans Serif", 9.75, true, 192);
-        row("lblFile", "QLabel", "Progress:", {120, 5400, 1095, 375}, "MS Sans Serif", 9.75, true);
-        row("lblActivity", "QLabel", "Ready", {960, 5040, 8055, 255}, "MS Sans Serif", 9.75, true, 32768);
-        row("lblProgress", "QLabel", "Status:", {120, 5040, 1095, 255}, "MS Sans Serif", 9.75, true);
-        row("lblOut", "QLabel", "Destination path: (optional)", {90, 4230, 2835, 255}, "Verdana", 9);
-    }
-
-    void controlsMatchTheLayout()
-    {
-        QFETCH(Control, want);
-        m_window->setCancelEnabled(true); // as it stands before the load and during a run
-        QWidget *widget = control(QString::fromLatin1(QTest::currentDataTag()));
-        QVERIFY(widget && widget->parentWidget() == m_window);
-        QVERIFY2(widget->inherits(want.kind), widget->metaObject()->className());
-        const QRect &t = want.twips;
-        QCOMPARE(widget->geometry(), QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15));
-        QCOMPARE(widget->property(qobject_cast<QGroupBox *>(widget) ? "title" : "text").toString(),
-                 want.text);
-        QCOMPARE(widget->toolTip(),
-                 widget == control("txtOutPath") ? "The folder in which to save the MP3-files" : "");
-        const QFont f = widget->font();
-        QCOMPARE(std::tuple(f.family(), f.pointSizeF(), f.bold()),
-                 std::tuple(want.family, want.points, want.bold));
-        QCOMPARE(widget->palette().color(QPalette::WindowText),
-                 want.colour < 0 ? m_window->palette().color(QPalette::WindowText)
-                                 : ui::colourFromBgr(static_cast<quint32>(want.colour)));
-    }
-
     void windowIsFixedAndCentredWithOnePresetGroup()
     {
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Purlwave v1.3 - Press F1 for help"));
-        QCOMPARE((QList<QSize>{m_window->size(), m_window->minimumSize(), m_window->maximumSize()}),
-                 QList<QSize>(3, QSize(10305 / 15, 5955 / 15)));
+        QVERIFY(m_window->minimumSize() == m_window->size() && m_window->maximumSize() == m_window->size());
         constexpr Qt::WindowFlags kButtons = Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
         QCOMPARE(m_window->windowFlags()
                      & (kButtons | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
@@ -180,18 +96,15 @@ private slots:
         QTest::addColumn<bool>("encodeEnabled");
         QTest::addColumn<QString>("clicked"); // empty: none
         QTest::addColumn<QString>("focused"); // afterwards
-        const auto row = [](const char *name, const char *focus, const char *keys, bool encodeEnabled,
-                            const char *clicked, const char *focused) {
-            QTest::newRow(name) << QString::fromLatin1(focus) << QString::fromLatin1(keys) << encodeEnabled
-                                << QString::fromLatin1(clicked) << QString::fromLatin1(focused);
+        const auto row = [](const char *name, QString focus, QString keys, bool encodeEnabled,
+                            QString clicked, QString focused) {
+            QTest::newRow(name) << focus << keys << encodeEnabled << clicked << focused;
         };
         row("Alt+E clicks Encode", "txtOutPath", "Alt+E", true, "cmdEncode", "txtOutPath");
-        row("Return in the output box clicks Encode", "txtOutPath", "Return", true, "cmdEncode",
-            "txtOutPath");
         row("keypad Enter in the custom box clicks Encode", "txtCustom", "Enter", true, "cmdEncode",
             "txtCustom");
-        row("Return with Encode disabled clicks nothing", "txtCustom", "Return", false, "", "txtCustom");
         row("a focused button takes Return", "cmdClearWav", "Return", true, "cmdClearWav", "cmdClearWav");
+        row("Return with Encode disabled clicks nothing", "txtCustom", "Return", false, "", "txtCustom");
         // Cancel and Config share their key: each press moves the focus on, and clicks nothing.
         row("Alt+C twice moves the focus and clicks nothing", "txtOutPath", "Alt+C, Alt+C", true, "",
             "cmdCancel");

@@ -29,37 +29,6 @@
 
 namespace testsupport {
 
-// Starts the program as main() does, with encoder stored as the encoder path; its shown main window, or
-// nullptr.
-inline ui::frmMain *startProgram(const QString &encoder, const QList<QByteArray> &arguments = {})
-{
-    if (!platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame, encoder,
-                                             settings::settingsFilePath()))
-        return nullptr;
-    ui::Main(arguments);
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *window = qobject_cast<ui::frmMain *>(widget))
-            return QTest::qWaitForWindowExposed(window) ? window : nullptr;
-    return nullptr;
-}
-
-// Ends what a test left of the program; true when no window of it is left.
-inline bool endProgram()
-{
-    // Guarded: a window takes its own top-level children (the list's menu) with it.
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        windows << widget;
-    for (const QPointer<QWidget> &widget : std::as_const(windows))
-        delete qobject_cast<ui::frmMain *>(widget.data());
-    ui::ConfigurationRef::program().unloadAndRelease();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
-        return w->isVisible() || qobject_cast<const ui::frmMain *>(w)
-               || qobject_cast<const ui::Configuration *>(w);
-    });
-}
-
 // A test's temporary program folder, and the program started in it.
 class ProgramFixture {
 protected:
@@ -67,11 +36,41 @@ protected:
     QPointer<ui::frmMain> m_window;
     QList<QByteArray> m_rawFiles; // made by rawFileUrl
 
-    bool start(const QString &encoder, const QList<QByteArray> &arguments = {})
+    bool makeFolder()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         settings::setProgramFolderForTesting(m_dir->path());
-        return (m_window = m_dir->isValid() ? startProgram(encoder, arguments) : nullptr);
+        return m_dir->isValid();
+    }
+    // Starts the program as main() does, with encoder stored as the encoder path; true once its window shows.
+    bool launch(const QString &encoder, const QList<QByteArray> &arguments = {})
+    {
+        if (!platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame, encoder,
+                                                 settings::settingsFilePath()))
+            return false;
+        ui::Main(arguments);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto window = std::ranges::find_if(windows,
+                                                 [](QWidget *w) { return qobject_cast<ui::frmMain *>(w); });
+        m_window = window == windows.end() ? nullptr : static_cast<ui::frmMain *>(*window);
+        return m_window && QTest::qWaitForWindowExposed(m_window);
+    }
+    bool start(const QString &encoder) { return makeFolder() && launch(encoder); }
+    // Ends what a test left of the program; true when no window of it is left.
+    static bool closeProgram()
+    {
+        // Guarded: a window takes its own top-level children (the list's menu) with it.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            windows << widget;
+        for (const QPointer<QWidget> &widget : std::as_const(windows))
+            delete qobject_cast<ui::frmMain *>(widget.data());
+        ui::ConfigurationRef::program().unloadAndRelease();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return std::ranges::none_of(QApplication::topLevelWidgets(), [](const QWidget *w) {
+            return w->isVisible() || qobject_cast<const ui::frmMain *>(w)
+                   || qobject_cast<const ui::Configuration *>(w);
+        });
     }
     bool end()
     {
@@ -79,7 +78,7 @@ protected:
         for (const QByteArray &raw : std::as_const(m_rawFiles))
             ::unlink(raw.constData());
         m_rawFiles.clear();
-        const bool ended = endProgram();
+        const bool ended = closeProgram();
         settings::setProgramFolderForTesting(QString()); // the folder itself goes at the next start
         return ended;
     }

@@ -18,11 +18,9 @@ class ScriptedFileDialogs {
 public:
     ScriptedFileDialogs()
     {
-        ui::FileDialog::setHandler([this](QWidget *) -> std::optional<QString> {
+        ui::FileDialog::setHandler([this](QWidget *) {
             ++shown;
-            if (m_answers.isEmpty())
-                return std::nullopt;
-            return m_answers.takeFirst();
+            return m_answers.isEmpty() ? std::nullopt : m_answers.takeFirst();
         });
     }
     ~ScriptedFileDialogs() { ui::FileDialog::setHandler({}); }

@@ -11,13 +11,13 @@
 namespace testsupport {
 
 // For the lifetime of a scope, each BrowseForFolder takes the next answer; with the queue empty it is
-// cancelled. Records what each one asked.
+// cancelled. Counts the dialogs.
 class ScriptedFolderBrowse {
 public:
     ScriptedFolderBrowse()
     {
-        ui::FolderBrowse::setHandler([this](QWidget *owner, const QString &strTitle) {
-            asked.append({owner, strTitle});
+        ui::FolderBrowse::setHandler([this](QWidget *, const QString &) {
+            ++asked;
             return m_answers.isEmpty() ? QString() : m_answers.takeFirst();
         });
     }
@@ -27,11 +27,7 @@ public:
 
     void choose(const QString &folder) { m_answers.append(folder); }
 
-    struct Asked {
-        QWidget *owner;
-        QString title;
-    };
-    QList<Asked> asked;
+    int asked = 0;
 
 private:
     QList<QString> m_answers;
