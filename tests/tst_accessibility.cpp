@@ -67,6 +67,7 @@ private slots:
         QTest::addColumn<quint32>("colour");
         QTest::addColumn<QString>("state");
         QTest::newRow("Ready dimmed says dim") << Lamp::shpReady << colours::ReadyDim << u"dim"_s;
+        QTest::newRow("Busy lit says lit") << Lamp::shpWait << colours::WaitLit << u"lit"_s;
         QTest::newRow("Encoding in another colour names it")
             << Lamp::shpRecord << quint32(0xFF0000) << u"#0000ff"_s;
     }
@@ -77,9 +78,10 @@ private slots:
         QFETCH(quint32, colour);
         QFETCH(QString, state);
         m_window->setLampColour(lamp, colour);
-        QCOMPARE(accessible(control(lamp == Lamp::shpReady ? u"shpReady"_s : u"shpRecord"_s))
-                     ->text(QAccessible::Description),
-                 state);
+        const QString name = lamp == Lamp::shpReady  ? u"shpReady"_s
+                             : lamp == Lamp::shpWait ? u"shpWait"_s
+                                                     : u"shpRecord"_s;
+        QCOMPARE(accessible(control(name))->text(QAccessible::Description), state);
     }
 
     // In the configuration window Escape is "Exit", and Enter presses the focused button; Enter in the path
