@@ -114,7 +114,7 @@ private slots:
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
             << Existing::Folder << true << true << false << true;
         QTest::newRow("relative link to the user's own file elsewhere: read, change written through the link")
-            << Existing::LinkToOwnFile << false << false << true << true;
+            << Existing::LinkToOwnFile << true << false << true << true;
         QTest::newRow("writable folder without file: new file beside the program")
             << Existing::Nothing << true << false << false << true;
     }
