@@ -17,21 +17,18 @@
 using namespace settings;
 
 namespace {
-class ProbeView : public settings::ChoicesView {
-public:
-    explicit ProbeView(settings::SavedChoices &choices) : m_choices(choices) {}
+struct ProbeView : ChoicesView {
+    explicit ProbeView(SavedChoices &choices) : choices(choices) {}
     void setOutPathText(const QString &text) override
     {
         if (std::exchange(outPath, text) != text)
-            m_choices.txtOutPath_Change(text);
+            choices.txtOutPath_Change(text);
     }
     void setCustomText(const QString &) override {}
     void setPresetButton(int) override {}
 
+    SavedChoices &choices;
     QString outPath;
-
-private:
-    settings::SavedChoices &m_choices;
 };
 } // namespace
 
@@ -40,12 +37,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Purlwave"));
     Cinifile ini;
-    settings::SavedChoices choices(ini);
+    SavedChoices choices(ini);
     ProbeView view(choices);
-    const settings::StartKind kind = choices.restoreOrCreate(view);
+    const StartKind kind = choices.restoreOrCreate(view);
     QTextStream out(stdout);
     out << "file\t" << ini.inifile() << '\n'
-        << "start\t" << (kind == settings::StartKind::Restored ? "restored" : "first run") << '\n'
+        << "start\t" << (kind == StartKind::Restored ? "restored" : "first run") << '\n'
         << "outPath\t" << view.outPath << '\n';
     view.setOutPathText(QStringLiteral("/typed/later"));
     return 0;

@@ -14,16 +14,14 @@ const QString kSourceDir = QStringLiteral(PURLWAVE_SOURCE_DIR);
 
 QString clangFormat()
 {
-    const QString plain = QStandardPaths::findExecutable(QStringLiteral("clang-format"));
-    return plain.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("clang-format-14")) : plain;
+    const QString plain = QStandardPaths::findExecutable("clang-format");
+    return plain.isEmpty() ? QStandardPaths::findExecutable("clang-format-14") : plain;
 }
 
 } // namespace
 
 class TestFormat : public QObject {
     Q_OBJECT
-
-    QString m_version;
 
 private slots:
     void initTestCase()
@@ -33,10 +31,6 @@ private slots:
 #endif
         QVERIFY2(!clangFormat().isEmpty(),
                  "clang-format is not installed (Debian: apt-get install clang-format)");
-        QProcess version;
-        version.start(clangFormat(), {"--version"});
-        QVERIFY(version.waitForFinished(30000));
-        m_version = QString::fromLocal8Bit(version.readAllStandardOutput()).trimmed();
     }
 
     void sourcesAreLaidOutAsTheRulesSay_data()
@@ -72,11 +66,8 @@ private slots:
         if (!laidOut)
             std::fputs(output.constData(), stderr); // in full: a test message would be cut
         QVERIFY2(laidOut,
-                 qPrintable(QStringLiteral("%1 places differ from the layout rules, listed above. Apply the "
-                                           "rules with: clang-format -i <file>. Checked with %2; the rules "
-                                           "are written for clang-format 14.")
-                                .arg(output.count("clang-format-violations"))
-                                .arg(m_version)));
+                 "places differ from the layout rules, listed above; apply them with clang-format -i <file> "
+                 "(the rules are written for clang-format 14)");
     }
 };
 

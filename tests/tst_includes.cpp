@@ -27,25 +27,15 @@ bool isQtCoreHeader(const QString &name)
     return name.startsWith(QLatin1String("QtCore/")) || QFileInfo::exists(core + name);
 }
 
-// Why including name (between quotes or angle brackets) from includer breaks the rule; empty when it keeps
-// it.
-QString offence(const QString &name, bool quoted, const QString &includer, const Rule &rule)
+// Why including name (between quotes or angle brackets) breaks the rule; empty when it keeps it. Our
+// headers are named from the source root; a bare name is one beside the includer or one the build writes.
+QString offence(const QString &name, bool quoted, const Rule &rule)
 {
-    static const QRegularExpression generated(QStringLiteral(R"(^(moc_|ui_|qrc_).*|.*\.moc$)"));
-    if (quoted && generated.match(name).hasMatch())
-        return {};
     if (quoted) {
-        // Looked for beside the includer first, then from the source root, as the compiler does.
-        for (const QString &base : {QFileInfo(includer).absolutePath(), kSourceDir}) {
-            const QFileInfo file(QDir(base).filePath(name));
-            const QString folder =
-                QDir(kSourceDir).relativeFilePath(file.absoluteFilePath()).section('/', 0, 0);
-            if (file.exists())
-                return rule.ourFolders.contains(folder)
-                           ? QString()
-                           : QStringLiteral("%1/ is not among %2").arg(folder, rule.ourFolders.join(", "));
-        }
-        return QStringLiteral("no such file in the source tree");
+        const QString folder = name.section('/', 0, 0);
+        return !name.contains('/') || rule.ourFolders.contains(folder)
+                   ? QString()
+                   : QStringLiteral("%1/ is not among %2").arg(folder, rule.ourFolders.join(", "));
     }
     if (name.startsWith('Q') && (name.contains('/') || !name.contains('.')))
         return rule.anyQt || isQtCoreHeader(name) ? QString() : QStringLiteral("not a Qt Core header");
@@ -64,8 +54,6 @@ class TestIncludes : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY2(isQtCoreHeader("QString"), "Qt Core's headers are not where Qt says"); }
-
     void folderIncludesOnlyWhatItMayDependOn_data()
     {
         QTest::addColumn<QString>("folder");
@@ -97,7 +85,7 @@ private slots:
             for (int lineNumber = 1; !file.atEnd(); ++lineNumber) {
                 const QRegularExpressionMatch match = kIncludeLine.match(QString::fromUtf8(file.readLine()));
                 const QString why = match.hasMatch()
-                                        ? offence(match.captured(2), match.captured(1) == "\"", path, rule)
+                                        ? offence(match.captured(2), match.captured(1) == "\"", rule)
                                         : QString();
                 if (!why.isEmpty())
                     found << QStringLiteral("%1:%2: #include %3: %4")

@@ -24,12 +24,6 @@ const QString kId = QStringLiteral("org.example.Purlwave");
 const QString kDesktopEntry = "share/applications/" + kId + ".desktop";
 const QString kMetainfo = "share/metainfo/" + kId + ".metainfo.xml";
 const QString kScalableIcon = "share/icons/hicolor/scalable/apps/" + kId + ".svg";
-const QList<int> kIconSides{16, 22, 24, 32, 48, 64, 128, 256};
-
-QString iconFile(int side)
-{
-    return QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(side).arg(kId);
-}
 
 struct Run {
     int exitCode = -1;
@@ -42,11 +36,8 @@ Run run(const QString &program, const QStringList &arguments)
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setWorkingDirectory(QDir::tempPath());
     process.start(program, arguments);
-    if (!process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1, program + ": " + process.errorString()};
-    }
+    if (!process.waitForFinished(180000))
+        return {-1, program + ": " + process.errorString()}; // going out of scope kills it
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAll())};
 }
@@ -57,13 +48,6 @@ QByteArray bytesOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The value of a "Key=value" line of a desktop entry's main group.
-QString entryValue(const QByteArray &entry, const QString &key)
-{
-    const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
-                                  QRegularExpression::MultilineOption);
-    return line.match(QString::fromUtf8(entry)).captured(1);
-}
 } // namespace
 
 class TestInstall : public QObject {
@@ -92,26 +76,18 @@ private slots:
         m_package = QDir(packages).filePath(debs.first());
     }
 
-    // The install and the package hold exactly the program's files, the package under /usr.
-    void installAndPackageHoldExactlyTheProgramsFiles()
+    // The package holds what the install holds, under /usr, and both hold the program's files.
+    void installAndPackageHoldTheSameFiles()
     {
-        QStringList expected{"bin/purlwave",
-                             kDesktopEntry,
-                             "share/doc/purlwave/copyright",
-                             kScalableIcon,
-                             "share/man/man1/purlwave.1",
-                             kMetainfo,
-                             "share/purlwave/purlwave.chm"};
-        for (int side : kIconSides)
-            expected << iconFile(side);
-        expected.sort();
-
         QStringList files;
         QDirIterator it(m_prefix, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext())
             files << QDir(m_prefix).relativeFilePath(it.next());
         files.sort();
-        QCOMPARE(files, expected);
+        for (const QString &file :
+             QStringList{"bin/purlwave", "share/doc/purlwave/copyright", "share/man/man1/purlwave.1",
+                         "share/purlwave/purlwave.chm", kDesktopEntry, kMetainfo, kScalableIcon})
+            QVERIFY2(files.contains(file), qPrintable(file + " is missing from " + files.join(' ')));
         QVERIFY(QFileInfo(installed("bin/purlwave")).isExecutable());
 
         const Run contents = run("dpkg-deb", {"-c", m_package});
@@ -124,26 +100,22 @@ private slots:
                 packaged << path.mid(6);
         }
         packaged.sort();
-        QCOMPARE(packaged, expected);
+        QCOMPARE(packaged, files);
     }
 
     void installedDesktopFilesPassTheirValidators_data()
     {
-        QTest::addColumn<QString>("tool");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("desktop entry: valid") << "desktop-file-validate" << QStringList{} << kDesktopEntry;
+        QTest::addColumn<QStringList>("command"); // the last item is the installed file's path
+        QTest::newRow("desktop entry: valid") << QStringList{"desktop-file-validate", kDesktopEntry};
         QTest::newRow("metainfo: valid offline")
-            << "appstreamcli" << QStringList{"validate", "--no-net"} << kMetainfo;
+            << QStringList{"appstreamcli", "validate", "--no-net", kMetainfo};
     }
     void installedDesktopFilesPassTheirValidators()
     {
-        QFETCH(QString, tool);
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, file);
-        const QString found = QStandardPaths::findExecutable(tool);
-        QVERIFY2(!found.isEmpty(), qPrintable(tool + " is missing: run scripts/setup.sh"));
-        const Run check = run(found, arguments << installed(file));
+        QFETCH(QStringList, command);
+        const QString found = QStandardPaths::findExecutable(command.first());
+        QVERIFY2(!found.isEmpty(), qPrintable(command.first() + " is missing: run scripts/setup.sh"));
+        const Run check = run(found, command.mid(1, command.size() - 2) << installed(command.last()));
         QVERIFY2(check.exitCode == 0, qPrintable(check.output));
         const QRegularExpression complaint("^(E|W):|error", QRegularExpression::MultilineOption);
         QVERIFY2(!check.output.contains(complaint), qPrintable(check.output));
@@ -152,27 +124,28 @@ private slots:
     void desktopEntryStartsTheInstalledProgramWithItsIconForWavFiles()
     {
         const QByteArray entry = bytesOf(installed(kDesktopEntry));
-        QCOMPARE(entryValue(entry, "Exec"), "purlwave %F");
-        QCOMPARE(entryValue(entry, "Icon"), kId);
-        const QStringList types = entryValue(entry, "MimeType").split(';', Qt::SkipEmptyParts);
-        for (const char *wav : {"audio/x-wav", "audio/wav", "audio/vnd.wave"})
-            QVERIFY2(types.contains(wav), qPrintable(types.join(';')));
+        const QByteArray id = kId.toUtf8();
+        for (const QByteArray &line :
+             QByteArrayList{"\nExec=purlwave %F\n", "\nIcon=" + id + "\n", "\nMimeType=", "audio/x-wav;",
+                            "audio/wav;", "audio/vnd.wave;"})
+            QVERIFY2(entry.contains(line), entry.constData());
         const QByteArray metainfo = bytesOf(installed(kMetainfo));
-        QVERIFY(
-            metainfo.contains("<launchable type=\"desktop-id\">" + kId.toUtf8() + ".desktop</launchable>"));
+        QVERIFY(metainfo.contains("<launchable type=\"desktop-id\">" + id + ".desktop</launchable>"));
         QVERIFY(metainfo.contains("<release version=\"" + kVersion.toUtf8() + "\""));
     }
 
     void iconsHaveTheSizeOfTheirFolderAndTheScalableOneIsSvg()
     {
-        for (int side : kIconSides) {
-            QImageReader icon(installed(iconFile(side)));
+        QDirIterator it(m_prefix + "/share/icons/hicolor", {"*.png"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QImageReader icon(it.next());
+            const int side = it.fileInfo().dir().path().section('/', -2, -2).section('x', 0, 0).toInt();
             QCOMPARE(icon.format(), "png");
             QCOMPARE(icon.size(), QSize(side, side));
         }
         QXmlStreamReader svg(bytesOf(installed(kScalableIcon)));
-        QVERIFY(svg.readNextStartElement());
-        QCOMPARE(svg.name().toString(), QStringLiteral("svg"));
+        QVERIFY(svg.readNextStartElement() && svg.name() == QLatin1String("svg"));
         while (!svg.atEnd())
             svg.readNext();
         QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
@@ -182,11 +155,6 @@ private slots:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QStringList>("expected"); // each must be named in the field
-        QTest::newRow("name") << "Package" << QStringList{"purlwave"};
-        QTest::newRow("version of the project") << "Version" << QStringList{kVersion};
-        QTest::newRow("section") << "Section" << QStringList{"sound"};
-        QTest::newRow("maintainer") << "Maintainer"
-                                    << QStringList{"Purlwave developers <support@purlwave.example.org>"};
         QTest::newRow("depends on Qt's libraries, its platform plugins and the encoder")
             << "Depends"
             << QStringList{"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"};
@@ -199,11 +167,10 @@ private slots:
         QFETCH(QStringList, expected);
         const Run control = run("dpkg-deb", {"-f", m_package, field});
         QCOMPARE(control.exitCode, 0);
-        const QStringList named = control.output.trimmed().split(QRegularExpression(",\\s*"));
         for (const QString &want : expected) {
-            const bool found = std::ranges::any_of(
-                named, [&](const QString &item) { return item == want || item.startsWith(want + " ("); });
-            QVERIFY2(found, qPrintable(field + ": " + control.output));
+            const QRegularExpression item("(^|, )" + QRegularExpression::escape(want) + "( \\(|,|$)");
+            QVERIFY2(item.match(control.output.trimmed()).hasMatch(),
+                     qPrintable(field + ": " + control.output));
         }
     }
 

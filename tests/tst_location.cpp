@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,33 +19,36 @@
 #include <optional>
 
 namespace {
-const QString kProbe = QStringLiteral(PURLWAVE_LOCATION_PROBE);
 const QByteArray kSaved("[PATHS]\nDestination Path=/saved/out\n");
 constexpr auto kReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
                                  | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
 constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-constexpr auto kWritableFile = kReadOnlyFile | QFileDevice::WriteOwner;
 
 // What the program folder holds before the start besides the program.
-enum class Existing { Nothing, OwnReadOnlyFile, OwnWritableFile, OthersFile, Folder, LinkToOwnFile };
+enum class Existing { Nothing, ReadOnlyFile, OwnWritableFile, Folder, LinkToOwnFile };
 
 QByteArray bytesOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
+
+void put(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
 } // namespace
 
 class TestLocation : public QObject {
     Q_OBJECT
 
-    bool m_root = false; // permissions do not hold for root: the start-up then runs as nobody
+    const bool m_root = ::geteuid() == 0; // permissions do not hold for root: the start-up runs as nobody
     std::optional<QTemporaryDir> m_tmp;
     QString m_program; // the program folder
     QString m_home;
 
-    // Gives path to the user the start-up runs as; for a test run as root, to "nobody".
     void giveToProbeUser(const QString &path)
     {
         if (m_root)
@@ -61,7 +63,7 @@ class TestLocation : public QObject {
         env.remove("XDG_CONFIG_HOME");
         probe.setProcessEnvironment(env);
         const QString program = m_program + "/location_probe";
-        if (m_root)
+        if (m_root) // setpriv comes with util-linux
             probe.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", program});
         else
             probe.start(program);
@@ -71,30 +73,22 @@ class TestLocation : public QObject {
                      probe.readAllStandardError().constData());
         }();
         QMap<QString, QString> seen;
-        const QString output = QString::fromUtf8(probe.readAllStandardOutput());
-        for (const QString &line : output.split('\n', Qt::SkipEmptyParts))
+        for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n'))
             seen.insert(line.section('\t', 0, 0), line.section('\t', 1));
         return seen;
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_root = ::geteuid() == 0;
-        if (m_root)
-            QVERIFY2(!QStandardPaths::findExecutable("setpriv").isEmpty(),
-                     "setpriv (util-linux) is needed as root");
-    }
-
     void init()
     {
         QVERIFY(m_tmp.emplace().isValid());
         QVERIFY(QFile::setPermissions(m_tmp->path(), kOpenFolder)); // others may pass
         m_program = m_tmp->filePath("Encoder");
         m_home = m_tmp->filePath("home");
-        QVERIFY(QDir().mkpath(m_program) && QDir().mkpath(m_home));
+        QVERIFY(QDir().mkpath(m_program) && QDir().mkpath(m_home + "/dotfiles"));
         giveToProbeUser(m_home);
-        QVERIFY(QFile::copy(kProbe, m_program + "/location_probe"));
+        giveToProbeUser(m_home + "/dotfiles");
+        QVERIFY(QFile::copy(PURLWAVE_LOCATION_PROBE, m_program + "/location_probe"));
     }
     void cleanup()
     {
@@ -110,18 +104,17 @@ private slots:
         QTest::addColumn<bool>("restored");
         QTest::addColumn<bool>("saved"); // the later change reached the file
 
-        QTest::newRow("own read-only file: read, change refused, no per-user file")
-            << Existing::OwnReadOnlyFile << true << false << true << false;
-        QTest::newRow("another user's file: read, change refused, no per-user file")
-            << Existing::OthersFile << true << false << true << false;
+        QTest::newRow(
+            "read-only file, another user's when run as root: read, change refused, no per-user file")
+            << Existing::ReadOnlyFile << true << false << true << false;
         QTest::newRow("read-only folder with own file: read, change written in place")
             << Existing::OwnWritableFile << false << false << true << true;
         QTest::newRow("read-only folder without file: new per-user file, MP3 beside sources")
             << Existing::Nothing << false << true << false << true;
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
             << Existing::Folder << true << true << false << true;
-        QTest::newRow("link to the user's own file elsewhere: read, change written through the link")
-            << Existing::LinkToOwnFile << false << false << true << true;
+        QTest::newRow("relative link to the user's own file elsewhere: read, change written through the link")
+            << Existing::LinkToOwnFile << true << false << true << true;
         QTest::newRow("writable folder without file: new file beside the program")
             << Existing::Nothing << true << false << false << true;
     }
@@ -134,27 +127,19 @@ private slots:
         QFETCH(bool, saved);
         const QString beside = m_program + "/purlwave.ini";
         const QString userFile = m_home + "/.config/Purlwave/purlwave.ini";
-        if (existing == Existing::OthersFile && !m_root)
-            QSKIP("a file of another user takes a run as root");
-
         const QString dotfile = m_home + "/dotfiles/purlwave.ini";
         if (existing == Existing::Folder) {
             QVERIFY(QDir().mkdir(beside));
         } else if (existing == Existing::LinkToOwnFile) {
-            QVERIFY(QDir().mkpath(m_home + "/dotfiles"));
-            QFile file(dotfile);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSaved) == kSaved.size());
-            giveToProbeUser(m_home + "/dotfiles");
+            put(dotfile, kSaved);
             giveToProbeUser(dotfile);
-            QVERIFY(QFile::link(dotfile, beside));
+            QVERIFY(QFile::link("../home/dotfiles/purlwave.ini", beside));
         } else if (existing != Existing::Nothing) {
-            QFile file(beside);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSaved) == kSaved.size());
-            file.close();
-            const bool writable = existing == Existing::OwnWritableFile;
-            QVERIFY(file.setPermissions(writable ? kWritableFile : kReadOnlyFile));
-            if (existing != Existing::OthersFile)
+            put(beside, kSaved);
+            if (existing == Existing::OwnWritableFile)
                 giveToProbeUser(beside);
+            else
+                QVERIFY(QFile::setPermissions(beside, kReadOnlyFile));
         }
         if (folderWritable)
             giveToProbeUser(m_program);
@@ -176,11 +161,10 @@ private slots:
             QCOMPARE(QDir(m_home + "/dotfiles").entryList(QDir::Files | QDir::Hidden),
                      QStringList{"purlwave.ini"});
         }
-        QStringList expected{"location_probe"};
-        if (existing != Existing::Nothing || !perUser)
-            expected << "purlwave.ini";
-        const auto everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-        QCOMPARE(QDir(m_program).entryList(everything, QDir::Name), expected);
+        const QStringList probeOnly{"location_probe"};
+        QCOMPARE(
+            QDir(m_program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            existing != Existing::Nothing || !perUser ? probeOnly + QStringList{"purlwave.ini"} : probeOnly);
     }
 
     void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare_data()
@@ -198,12 +182,9 @@ private slots:
         QFETCH(QStringList, present);
         QFETCH(QString, expected);
         const QString prefix = m_tmp->filePath("prefix");
-        for (const QString &file : present) {
-            QVERIFY(QDir().mkpath(QFileInfo(prefix + "/" + file).path()));
-            QFile help(prefix + "/" + file);
-            QVERIFY(help.open(QIODevice::WriteOnly));
-        }
-        QVERIFY(QDir().mkpath(prefix + "/bin"));
+        QVERIFY(QDir().mkpath(prefix + "/bin") && QDir().mkpath(prefix + "/share/purlwave"));
+        for (const QString &file : present)
+            QVERIFY(QFile(prefix + "/" + file).open(QIODevice::WriteOnly));
         settings::setProgramFolderForTesting(prefix + "/bin");
         const QString found = settings::helpFilePath();
         settings::setProgramFolderForTesting(QString());

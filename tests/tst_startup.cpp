@@ -16,13 +16,7 @@
 #include <utility>
 
 using namespace settings;
-
-// Where the test puts the program.
-enum class ProgramPlace {
-    Named,     // a writable folder of the row's name
-    Kernel,    // /proc, a folder that takes no files
-    Installed, // <prefix>/bin beside <prefix>/share/purlwave, writable all the same
-};
+using namespace Qt::StringLiterals;
 
 namespace {
 // The main window's output box and preset buttons as the load meets them: a box
@@ -51,12 +45,11 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void makeFile(const QString &path, const QByteArray &bytes,
-              QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+void makeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions mode = {})
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    QVERIFY(file.setPermissions(mode));
+    QVERIFY(!mode || file.setPermissions(mode));
 }
 
 QString userFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
@@ -100,37 +93,28 @@ private slots:
 
     void firstStartWritesTheDefaultsWhereTheNextStartFindsThem_data()
     {
-        QTest::addColumn<ProgramPlace>("place");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("perUser");      // the settings file is the per-user one
+        QTest::addColumn<QString>("name");   // of the program folder, in the temporary folder unless absolute
+        QTest::addColumn<bool>("installed"); // <prefix>/bin beside <prefix>/share/purlwave
+        QTest::addColumn<bool>("perUser");   // the settings file is the per-user one
         QTest::addColumn<QStringList>("lames"); // where a lame is, the one to be named first
         QTest::newRow("blanks and non-ASCII letters; own lame beats the search path")
-            << ProgramPlace::Named << "Mein Ordner/Ünïcödé ĳ" << false << QStringList{"own", "path"};
+            << u"Mein Ordner/Ünïcödé ĳ"_s << false << false << QStringList{"own", "path"};
         QTest::newRow("kernel folder that takes no files; no lame anywhere")
-            << ProgramPlace::Kernel << "/proc" << true << QStringList{};
+            << u"/proc"_s << false << true << QStringList{};
         QTest::newRow("installed program: per-user file although root could write the folder")
-            << ProgramPlace::Installed << "prefix" << true << QStringList{"path"};
+            << u"prefix/bin"_s << true << true << QStringList{"path"};
     }
     void firstStartWritesTheDefaultsWhereTheNextStartFindsThem()
     {
-        QFETCH(ProgramPlace, place);
         QFETCH(QString, name);
+        QFETCH(bool, installed);
         QFETCH(bool, perUser);
         QFETCH(QStringList, lames);
-        switch (place) {
-        case ProgramPlace::Named:
-            useProgramFolder(m_dir->filePath(name));
-            break;
-        case ProgramPlace::Kernel:
-            if (!QFileInfo(name).isDir())
-                QSKIP("no /proc here");
-            useProgramFolder(name);
-            break;
-        case ProgramPlace::Installed:
-            QVERIFY(QDir().mkpath(m_dir->filePath(name + "/share/purlwave")));
-            useProgramFolder(m_dir->filePath(name + "/bin"));
-            break;
-        }
+        if (name.startsWith('/') && !QFileInfo(name).isDir())
+            QSKIP("no such folder here");
+        if (installed)
+            QVERIFY(QDir().mkpath(QDir::cleanPath(m_dir->filePath(name + "/../share/purlwave"))));
+        useProgramFolder(name.startsWith('/') ? name : m_dir->filePath(name));
         const QString bin = m_dir->filePath("search");
         QVERIFY(QDir().mkpath(bin));
         qputenv("PATH", bin.toUtf8());
@@ -160,40 +144,27 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("root");
-        QTest::newRow("the root itself") << "/"
-                                         << "/";
-        QTest::newRow("network share") << "//server/share/Encoder"
-                                       << "//server/share/";
-        QTest::newRow("drive root") << "C:/Tools"
-                                    << "C:/";
+        QTest::newRow("the root itself") << u"/"_s << u"/"_s;
+        QTest::newRow("network share") << u"//server/share/Encoder"_s << u"//server/share/"_s;
+        QTest::newRow("drive root") << u"C:/Tools"_s << u"C:/"_s;
     }
     void firstRunSplitsTheFolderAtItsRoot()
     {
         QFETCH(QString, folder);
-        QFETCH(QString, root);
         const RootSplit split = splitAtRoot(folder);
-        QCOMPARE(split.root, root);
+        QTEST(split.root, "root");
         Cinifile ini;
         ini.CreateIni(split.root, split.rest + "/purlwave.ini");
         QCOMPARE(QDir::cleanPath(ini.inifile()), QDir::cleanPath(folder + "/purlwave.ini"));
     }
 
-    void restoreReadsTheFileBesideTheProgramAndItsNumberInTheUserLocale()
+    void restoreReadsTheFileBesideTheProgramInTheUserLocaleAndClearsAnOldLeftover()
     {
         QLocale::setDefault(QLocale("de_DE"));
         QVERIFY(QDir().mkpath(userFolder()));
         makeFile(userFolder() + "/purlwave.ini", "[PATHS]\nDestination Path=/from/user\n");
         makeFile(m_folder + "/purlwave.ini",
                  "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
-        FakeWindow window;
-        QCOMPARE(window.start(), StartKind::Restored);
-        QCOMPARE(window.outPath, "/srv/out");
-        QCOMPARE(window.presets, QList<int>{3}); // a decimal comma
-    }
-
-    void startClearsAnOldLeftoverOfAnInterruptedWrite()
-    {
-        makeFile(m_folder + "/purlwave.ini", "[PATHS]\nDestination Path=/srv/out\n");
         QFile leftover(m_folder + "/purlwave.ini.interrupted-write.Ab12Cd");
         QVERIFY(leftover.open(QIODevice::WriteOnly) && leftover.write("[PATHS]\n") == 8 && leftover.flush());
         QVERIFY(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
@@ -201,6 +172,7 @@ private slots:
         FakeWindow window;
         QCOMPARE(window.start(), StartKind::Restored);
         QCOMPARE(window.outPath, "/srv/out");
+        QCOMPARE(window.presets, QList<int>{3}); // a decimal comma
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden), QStringList{"purlwave.ini"});
     }
 };
