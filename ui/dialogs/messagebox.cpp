@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
 
 namespace ui {
 
@@ -29,6 +32,12 @@ void MessageBox::information(QWidget *parent, const QString &text, const std::op
     }
     QMessageBox box(QMessageBox::NoIcon, shownTitle, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+void MessageBox::informationLater(QWidget *from, const QString &text)
+{
+    QPointer<QWidget> owner = from->window();
+    QTimer::singleShot(0, from, [owner, text] { information(owner, text); });
 }
 
 void MessageBox::setHandler(Handler h) { handler() = std::move(h); }

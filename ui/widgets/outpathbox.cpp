@@ -6,8 +6,6 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QPointer>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -25,9 +23,7 @@ Qt::DropAction OutPathBox::txtOutPath_OLEDragDrop(const QMimeData *data)
             u"The dropped folder was not taken: its name is not valid UTF-8 text, so the encoder "
             u"could not be handed it unchanged.\n\n%1\n\nRename it to a UTF-8 name and drop it "
             u"again, or choose another folder."_s.arg(first->unnamed.first());
-        // After the drop, as the list's boxes are.
-        QPointer<QWidget> owner = window();
-        QTimer::singleShot(0, this, [owner, text] { MessageBox::information(owner, text); });
+        MessageBox::informationLater(this, text);
         return Qt::IgnoreAction;
     }
     setText(first->paths.first());

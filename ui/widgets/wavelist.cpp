@@ -14,8 +14,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -87,11 +85,8 @@ void WaveList::addFiles(const OfferedFiles &files, Source source)
                     .arg(adjective(source), left == 1 ? u"was"_s : u"were"_s);
     if (told.isEmpty())
         return;
-    // Not from inside the caller: a drag source waits for the drop to end, and a
-    // modal box would hold it until the user answers.
-    QPointer<QWidget> owner = window();
-    QTimer::singleShot(0, this,
-                       [owner, text = told.join(u"\n\n"_s)] { MessageBox::information(owner, text); });
+    // Not from inside the caller, which may be a drop.
+    MessageBox::informationLater(this, told.join(u"\n\n"_s));
 }
 
 bool WaveList::lstWavefiles_OLEDragDrop(const QMimeData *data)

@@ -6,6 +6,7 @@
 #include "ui/artwork.h"
 #include "ui/dialogs/filedialog.h"
 #include "ui/dialogs/help.h"
+#include "ui/enterkey.h"
 #include "ui/layout.h"
 
 #include <QCloseEvent>
@@ -114,14 +115,8 @@ void Configuration::keyPressEvent(QKeyEvent *event)
     }
     // Enter presses the focused button, as in a dialog; the window has no default
     // button, so Enter elsewhere does nothing.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && modifiers == Qt::NoModifier) {
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled()) {
-            button->click();
-            return;
-        }
-    }
-    QWidget::keyPressEvent(event);
+    if (!clickForEnter(this, event))
+        QWidget::keyPressEvent(event);
 }
 
 void Configuration::closeEvent(QCloseEvent *event)

@@ -8,6 +8,7 @@
 #include "ui/dialogs/help.h"
 #include "ui/dialogs/messagebox.h"
 #include "ui/dialogs/modfolderbrowse.h"
+#include "ui/enterkey.h"
 #include "ui/layout.h"
 #include "ui/widgets/droppedfiles.h"
 #include "ui/widgets/logo.h"
@@ -457,19 +458,10 @@ void frmMain::setPresetButton(int code)
 
 void frmMain::keyPressEvent(QKeyEvent *event)
 {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        // A focused button takes Enter as its own click; everywhere else (the text
-        // boxes, the list, the preset buttons) Enter goes to the default button.
-        auto *focused = qobject_cast<QPushButton *>(focusWidget());
-        QPushButton *target = focused ? focused : cmdEncode;
-        if (target->isEnabled()) {
-            target->click();
-            event->accept();
-            return;
-        }
-    }
-    QWidget::keyPressEvent(event);
+    // A focused button takes Enter as its own click; everywhere else (the text
+    // boxes, the list, the preset buttons) Enter goes to the default button.
+    if (!clickForEnter(this, event, cmdEncode))
+        QWidget::keyPressEvent(event);
 }
 
 void frmMain::setCaption(const QString &caption) { setWindowTitle(caption); }
