@@ -213,8 +213,9 @@ std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, b
     if (output == Mp3::Empty)
         return Failure{QStringLiteral("exit code 0, but the MP3 file is empty")};
 
-    const Source input = inspectSource(source);
-    switch (rawInput ? Source::Kind::Unreadable : input.kind) {
+    // Raw input has no header to judge: the file is not read at all.
+    const Source input = rawInput ? Source{} : inspectSource(source);
+    switch (input.kind) {
     case Source::Kind::Folder:
         return Failure{QStringLiteral("not a WAV file (it is a folder)")};
     case Source::Kind::Empty:

@@ -211,8 +211,9 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
         out += entry + data.sliced(at);
     }
     // The same bytes again, as when a window writes back what it has just read:
-    // a rewrite would only cost a sync to the disk, at every start.
-    if (out == data && QFileInfo::exists(path))
+    // a rewrite would only cost a sync to the disk, at every start. The entry is
+    // never empty, so equal bytes come from a file that is there.
+    if (out == data)
         return true;
     return replaceFile(path, out);
 }

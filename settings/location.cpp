@@ -30,6 +30,18 @@ bool canCreate(const QString &path)
 }
 
 bool isSeparator(QChar c) { return c == u'/' || c == QDir::separator(); }
+
+// Where an installed program keeps its shared files: share/purlwave/ beside its
+// "bin" folder.
+QString installedDataFolder() { return QDir(programFolder()).filePath(QStringLiteral("../share/purlwave")); }
+
+// True when the program runs from an installed layout: its folder is a "bin"
+// folder beside which share/purlwave/ exists.
+bool runsFromInstalledLayout()
+{
+    return QDir(programFolder()).dirName() == QLatin1String("bin")
+           && QFileInfo(installedDataFolder()).isDir();
+}
 } // namespace
 
 QString programFolder()
@@ -44,13 +56,6 @@ void setProgramFolderForTesting(const QString &folder) { programFolderOverride()
 QString besideProgram(const QString &name) { return programFolder() + QDir::separator() + name; }
 
 QString settingsFileName() { return QStringLiteral("purlwave.ini"); }
-
-bool runsFromInstalledLayout()
-{
-    const QDir folder(programFolder());
-    return folder.dirName() == QLatin1String("bin")
-           && QFileInfo(folder.filePath(QStringLiteral("../share/purlwave"))).isDir();
-}
 
 SettingsLocation settingsLocation()
 {
@@ -84,7 +89,7 @@ QString helpFilePath()
     const QString beside = besideProgram(name);
     if (QFileInfo::exists(beside))
         return beside;
-    const QString installed = QDir::cleanPath(programFolder() + QStringLiteral("/../share/purlwave/") + name);
+    const QString installed = QDir::cleanPath(installedDataFolder() + QLatin1Char('/') + name);
     // When neither is there, the place beside the program is the one to name.
     return QFileInfo::exists(installed) ? QDir::toNativeSeparators(installed) : beside;
 }

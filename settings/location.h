@@ -19,10 +19,6 @@ QString besideProgram(const QString &name);
 // "purlwave.ini", the settings file's name wherever it lives.
 QString settingsFileName();
 
-// True when the program runs from an installed layout: its folder is a "bin"
-// folder beside which share/purlwave/ exists.
-bool runsFromInstalledLayout();
-
 // The settings file and the folder that holds it. A settings file in the program
 // folder is always the one, whatever its permissions. Without one, a new one goes
 // there when the program is not installed and the folder takes it; otherwise the
