@@ -203,6 +203,7 @@ void BatchRun::walkRows(const QString &strTrackCount)
                                + QString::number(s.intTrack + 1 + m_removedBefore) + QLatin1Char('/')
                                + strTrackCount + QLatin1Char(')'));
         m_view.setProgressColour(colours::TextWorking);
+        m_view.showRunProgress(static_cast<double>(s.intTrack) / (m_lastIndex + 1));
 
         letEventsRun();
         if (m_abandoned)
@@ -291,6 +292,7 @@ void BatchRun::endEmptyList()
         return;
     returnToIdle();
     m_view.setCaption(QStringLiteral("Encoding failed."));
+    tellEnd(RunOutcome::End::Refused);
 }
 
 void BatchRun::endRefusedRow(const QString &message)
@@ -301,6 +303,7 @@ void BatchRun::endRefusedRow(const QString &message)
     returnToIdle();
     m_view.setActivityText(QStringLiteral("Ready"));
     m_view.setCaption(QStringLiteral("Action Cancelled"));
+    tellEnd(RunOutcome::End::Refused);
     reportFailures();
 }
 
@@ -319,6 +322,7 @@ void BatchRun::endEncoderNotStarted()
     returnToIdle();
     m_view.setActivityText(QStringLiteral("Ready"));
     m_view.setCaption(QStringLiteral("Encoding failed."));
+    tellEnd(RunOutcome::End::Refused);
     reportFailures();
 }
 
@@ -331,6 +335,7 @@ void BatchRun::endStopped()
     m_view.setCaption(titleStopped());
     m_view.setEncodeEnabled(true);
     m_view.setCancelEnabled(false);
+    tellEnd(RunOutcome::End::Stopped);
     reportFailures();
 }
 
@@ -352,7 +357,13 @@ void BatchRun::endCompleted()
     m_view.setCaption(titleCompleted());
     setLampsIdle();
     m_config.unloadAndRelease();
+    tellEnd(RunOutcome::End::Completed);
     reportFailures();
+}
+
+void BatchRun::tellEnd(RunOutcome::End end)
+{
+    m_view.runEnded({.end = end, .tried = m_filesTried, .failed = static_cast<int>(m_failures.size())});
 }
 
 // The last step of any end after which a file has failed: one box that names

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/mainview.h"
 #include "batch/shell.h"
 #include "platform/process.h"
 
@@ -92,6 +93,7 @@ private:
     void endStopped();
     void endCompleted();
     void reportFailures();
+    void tellEnd(RunOutcome::End end);
 
     MainView &m_view;
     ConfigView &m_config;

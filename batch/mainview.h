@@ -30,6 +30,19 @@ struct PresetButtons {
     bool optCustom = false;
 };
 
+// How a run ended, for what tells the user outside the window's own lines: a
+// screen reader, the desktop's notification and taskbar entry.
+struct RunOutcome {
+    enum class End {
+        Completed, // every row was tried
+        Stopped,   // the user asked for the stop
+        Refused,   // an empty list, a refused row, an encoder that could not start: a box said why
+    };
+    End end = End::Completed;
+    int tried = 0;  // files tried in this run
+    int failed = 0; // of them, files that failed
+};
+
 // The main-window operations that the batch drives. The window implements them
 // control by control; the tests implement them with a recorder.
 class MainView {
@@ -61,6 +74,12 @@ public:
     // A modal box with one OK button; returns when the user closes it. Without a
     // title the application's title stands in the title bar.
     virtual void messageBox(const QString &text, const std::optional<QString> &title) = 0;
+
+    // Beside the window, which shows neither. The whole run's progress, 0 to 1:
+    // the files finished and the current file's share.
+    virtual void showRunProgress(double fraction) { Q_UNUSED(fraction); }
+    // Once at every end of a run, after the window shows it.
+    virtual void runEnded(const RunOutcome &outcome) { Q_UNUSED(outcome); }
 };
 
 } // namespace batch
