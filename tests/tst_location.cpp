@@ -5,7 +5,9 @@
 // unprivileged user when the tests run as root, since permissions do not hold
 // for root.
 
+#include "platform/profile.h"
 #include "settings/location.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,26 +20,30 @@
 
 #include <optional>
 
+using testsupport::writeFile;
+
 namespace {
 const QByteArray kSaved("[PATHS]\nDestination Path=/saved/out\n");
 constexpr auto kReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
                                  | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
-constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr auto kEveryoneReads = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr auto kEveryoneWrites = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
 
 // What the program folder holds before the start besides the program.
-enum class Existing { Nothing, ReadOnlyFile, OwnWritableFile, Folder, LinkToOwnFile };
+enum class Existing {
+    Nothing,
+    ReadOnlyFile,
+    OwnFileWrittenByRoot, // mode 0600, written by this test (root when the tests run as root) just before
+    TestsFileAllMayWrite, // this test's file, mode 0666
+    Folder,
+    LinkToOwnFile
+};
 
 QByteArray bytesOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 } // namespace
 
@@ -55,7 +61,8 @@ class TestLocation : public QObject {
             QCOMPARE(QProcess::execute("chown", {"nobody:nogroup", path}), 0);
     }
 
-    QMap<QString, QString> startUp()
+    // What the start-up printed, one "name<TAB>value" line each.
+    QString startUp()
     {
         QProcess probe;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -63,19 +70,11 @@ class TestLocation : public QObject {
         env.remove("XDG_CONFIG_HOME");
         probe.setProcessEnvironment(env);
         const QString program = m_program + "/location_probe";
-        if (m_root) // setpriv comes with util-linux
-            probe.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", program});
-        else
-            probe.start(program);
-        [&] {
-            QVERIFY2(probe.waitForFinished(60000), qPrintable(probe.errorString()));
-            QVERIFY2(probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0,
-                     probe.readAllStandardError().constData());
-        }();
-        QMap<QString, QString> seen;
-        for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n'))
-            seen.insert(line.section('\t', 0, 0), line.section('\t', 1));
-        return seen;
+        const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", program};
+        probe.start(m_root ? "setpriv" : program, m_root ? asNobody : QStringList()); // setpriv: util-linux
+        if (!probe.waitForFinished(60000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode())
+            return probe.errorString() + probe.readAllStandardError();
+        return QString::fromUtf8(probe.readAllStandardOutput());
     }
 
 private slots:
@@ -107,15 +106,17 @@ private slots:
         QTest::newRow(
             "read-only file, another user's when run as root: read, change refused, no per-user file")
             << Existing::ReadOnlyFile << true << false << true << false;
-        QTest::newRow("read-only folder with own file: read, change written in place")
-            << Existing::OwnWritableFile << false << false << true << true;
+        QTest::newRow("read-only folder with own 0600 file that root changed: still read, change written")
+            << Existing::OwnFileWrittenByRoot << false << false << true << true;
+        QTest::newRow("another user's file all may write: read, change written in place, owner kept")
+            << Existing::TestsFileAllMayWrite << true << false << true << true;
         QTest::newRow("read-only folder without file: new per-user file, MP3 beside sources")
             << Existing::Nothing << false << true << false << true;
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
             << Existing::Folder << true << true << false << true;
         QTest::newRow("relative link to the user's own file elsewhere: read, change written through the link")
             << Existing::LinkToOwnFile << true << false << true << true;
-        QTest::newRow("writable folder without file: new file beside the program")
+        QTest::newRow("writable folder without file: new file beside the program, no other file left")
             << Existing::Nothing << true << false << false << true;
     }
     void settingsFileIsFoundAndCreatedWhereTheUserMeetsIt()
@@ -131,36 +132,39 @@ private slots:
         if (existing == Existing::Folder) {
             QVERIFY(QDir().mkdir(beside));
         } else if (existing == Existing::LinkToOwnFile) {
-            put(dotfile, kSaved);
+            QVERIFY(writeFile(dotfile, kSaved));
             giveToProbeUser(dotfile);
             QVERIFY(QFile::link("../home/dotfiles/purlwave.ini", beside));
+        } else if (existing == Existing::OwnFileWrittenByRoot) {
+            QVERIFY(writeFile(beside, "[PATHS]\nDestination Path=/before\n"));
+            QVERIFY(QFile::setPermissions(beside, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+            giveToProbeUser(beside);
+            QVERIFY(platform::WritePrivateProfileString("PATHS", "Destination Path", "/saved/out", beside));
         } else if (existing != Existing::Nothing) {
-            put(beside, kSaved);
-            if (existing == Existing::OwnWritableFile)
-                giveToProbeUser(beside);
-            else
-                QVERIFY(QFile::setPermissions(beside, kReadOnlyFile));
+            QVERIFY(writeFile(beside, kSaved));
+            const bool readOnly = existing == Existing::ReadOnlyFile;
+            QVERIFY(
+                QFile::setPermissions(beside, readOnly ? kEveryoneReads : kEveryoneReads | kEveryoneWrites));
         }
         if (folderWritable)
             giveToProbeUser(m_program);
         QVERIFY(QFile::setPermissions(m_program, folderWritable ? kOpenFolder : kReadOnlyFolder));
 
-        const QMap<QString, QString> seen = startUp();
         const QString used = perUser ? userFile : beside;
-        QCOMPARE(seen.value("file"), used);
-        QCOMPARE(seen.value("start"), restored ? "restored" : "first run");
         // A new per-user file sends the MP3 files beside their sources: the program folder refused them too.
-        QCOMPARE(seen.value("outPath"), restored ? "/saved/out" : perUser ? QString() : m_program);
-        const QByteArray destination = saved ? "/typed/later" : "/saved/out";
-        QVERIFY2(bytesOf(used).contains("Destination Path=" + destination + "\n"), bytesOf(used).constData());
-        if (restored && !saved)
-            QCOMPARE(bytesOf(used), kSaved);
+        const QString outPath = restored ? "/saved/out" : perUser ? QString() : m_program;
+        QCOMPARE(startUp(), QString("file\t%1\nstart\t%2\noutPath\t%3\n")
+                                .arg(used, restored ? "restored" : "first run", outPath));
+        QVERIFY2(saved ? bytesOf(used).contains("Destination Path=/typed/later\n") : bytesOf(used) == kSaved,
+                 bytesOf(used).constData());
+        const bool testsFile = existing == Existing::ReadOnlyFile
+                               || existing == Existing::TestsFileAllMayWrite;
+        QCOMPARE(QFileInfo(used).ownerId(), testsFile ? ::getuid() : QFileInfo(m_home).ownerId());
         QCOMPARE(QFileInfo::exists(userFile), perUser);
-        if (existing == Existing::LinkToOwnFile) {
-            QCOMPARE(QFileInfo(beside).symLinkTarget(), dotfile);
-            QCOMPARE(QDir(m_home + "/dotfiles").entryList(QDir::Files | QDir::Hidden),
-                     QStringList{"purlwave.ini"});
-        }
+        QCOMPARE(QFileInfo(beside).symLinkTarget(),
+                 existing == Existing::LinkToOwnFile ? dotfile : QString());
+        QCOMPARE(QDir(m_home + "/dotfiles").entryList(QDir::Files | QDir::Hidden),
+                 existing == Existing::LinkToOwnFile ? QStringList{"purlwave.ini"} : QStringList());
         const QStringList probeOnly{"location_probe"};
         QCOMPARE(
             QDir(m_program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
