@@ -23,15 +23,17 @@ QString settingsFileName();
 // folder is always the one, whatever its permissions. Without one, a new one goes
 // there when the program is not installed and the folder takes it; otherwise the
 // file lives under the same name in the per-user configuration folder, which is
-// created as needed. Found afresh at every call, so both windows always name the
-// same file.
+// created as needed. Found afresh at every call: each window's load asks once
+// and its settings object keeps the answer, so the two windows name different
+// files when the program folder changed in between (its settings file removed,
+// or the folder made writable or read-only while the program runs).
 struct SettingsLocation {
     QString folder;
     QString path;
 };
 SettingsLocation settingsLocation();
 
-// The settings file that both windows use: settingsLocation().path.
+// The settings file as a window's load finds it: settingsLocation().path.
 QString settingsFilePath();
 
 // The help file: beside the program, or else in ../share/purlwave/ relative to
