@@ -23,10 +23,11 @@ QString settingsFileName();
 // folder is always the one, whatever its permissions. Without one, a new one goes
 // there when the program is not installed and the folder takes it; otherwise the
 // file lives under the same name in the per-user configuration folder, which is
-// created as needed. Found afresh at every call: each window's load asks once
-// and its settings object keeps the answer, so the two windows name different
-// files when the program folder changed in between (its settings file removed,
-// or the folder made writable or read-only while the program runs).
+// created as needed. Found afresh at every call: the main window asks at its
+// load, the configuration window at each of its loads, and each keeps the
+// answer. So the two windows can name different files when the program folder
+// changes while the program runs: a settings file appears in it or goes from
+// it, or it is made writable or read-only.
 struct SettingsLocation {
     QString folder;
     QString path;
