@@ -26,9 +26,13 @@ if [ "${1:-}" = "--desktop" ]; then
   packages+=(xdg-utils xchm)
 fi
 
-# What scripts/atspi-dump.sh uses to read the windows as a screen reader does.
+# What scripts/atspi-dump.sh uses to read the windows as a screen reader does,
+# and scripts/orca-speech.sh to hear the screen reader itself: Orca (its speech
+# dispatcher comes along but is never started), the desktop setting that turns
+# it on, a window manager for the keyboard focus, and keys typed as a user's.
 if [ "${1:-}" = "--accessibility" ]; then
-  packages+=(dbus at-spi2-core python3-pyatspi)
+  packages+=(dbus at-spi2-core python3-pyatspi
+             orca gsettings-desktop-schemas libglib2.0-bin dconf-gsettings-backend openbox xdotool)
 fi
 
 missing=()

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Prints what a screen reader sees of a running Purlwave: the accessible tree of
 its main window and of its configuration window (role, name, description,
-value), then runs the list through Encode and prints the name and description
-changes the screen reader is told of meanwhile.
+value), then runs the list through Encode and prints the name changes and the
+objects shown that the screen reader is told of meanwhile.
 
 Run it through scripts/atspi-dump.sh, which gives it an accessibility bus, a
 display and the program. Needs Debian's python3-pyatspi (use /usr/bin/python3).
@@ -101,7 +101,7 @@ def listen(event):
         heard.append("%s: an object gone since" % event.type)
 
 
-for kind in ("object:property-change:accessible-name", "object:property-change:accessible-description"):
+for kind in ("object:property-change:accessible-name", "object:state-changed:showing"):
     pyatspi.Registry.registerEventListener(listen, kind)
 press(app, "Encode")
 GLib.timeout_add(6000, pyatspi.Registry.stop)

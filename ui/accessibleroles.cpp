@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/accessibleroles.h"
 
+#include "ui/announcement.h"
 #include "ui/windows/configuration.h"
 #include "ui/windows/frmmain.h"
 
@@ -20,6 +21,8 @@ QAccessibleInterface *windowRole(const QString &, QObject *object)
     const auto *frame = qobject_cast<QFrame *>(object);
     if (frame && frame->metaObject() == &QFrame::staticMetaObject && frame->frameShape() == QFrame::HLine)
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Separator);
+    if (qobject_cast<Announcement *>(object))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
     return nullptr;
 }
 

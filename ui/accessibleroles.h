@@ -4,7 +4,8 @@
 namespace ui {
 
 // Makes the program's two windows known to screen readers as windows (plain
-// widgets, Qt would present them as mere panes) and its rules as separators.
+// widgets, Qt would present them as mere panes), its rules as separators and
+// its announcements as notifications.
 // Once per program; harmless again.
 void installAccessibleRoles();
 

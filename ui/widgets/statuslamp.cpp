@@ -29,11 +29,23 @@ void StatusLamp::setFillColour(quint32 bgr)
     if (bgr == m_fill)
         return;
     m_fill = bgr;
-    // Qt tells a screen reader of the changed description.
-    setAccessibleDescription(bgr == m_lit   ? QStringLiteral("lit")
-                             : bgr == m_dim ? QStringLiteral("dim")
-                                            : colourFromBgr(bgr).name());
+    tellState();
     update();
+}
+
+void StatusLamp::setLampName(const QString &name)
+{
+    m_name = name;
+    tellState();
+}
+
+// Qt tells a screen reader of the changed name.
+void StatusLamp::tellState()
+{
+    const QString state = m_fill == m_lit   ? QStringLiteral("lit")
+                          : m_fill == m_dim ? QStringLiteral("dim")
+                                            : colourFromBgr(m_fill).name();
+    setAccessibleName(QStringLiteral("%1 lamp: %2").arg(m_name, state));
 }
 
 QSize StatusLamp::sizeHint() const { return {9, 9}; }

@@ -74,6 +74,7 @@ void WaveList::addFiles(const OfferedFiles &files, Source source)
         addItems(taken);
         setUpdatesEnabled(true);
         m_lastAdded = taken.last();
+        emit filesAdded(static_cast<int>(taken.size()));
     }
 
     QStringList told;

@@ -57,6 +57,8 @@ public:
 signals:
     // Rows first to first + count - 1, numbered as before, have been removed.
     void rowsRemovedByUser(int first, int count);
+    // addFiles appended count rows (at least one).
+    void filesAdded(int count);
     // "Remove" and the Delete key, "Remove All": the window's own commands.
     void removeRequested();
     void removeAllRequested();

@@ -3,6 +3,7 @@
 
 #include "settings/keys.h"
 #include "settings/location.h"
+#include "ui/announcement.h"
 #include "ui/artwork.h"
 #include "ui/contrast.h"
 #include "ui/dialogs/help.h"
@@ -210,10 +211,18 @@ void frmMain::describeForScreenReaders()
     txtCustom->setAccessibleName(QStringLiteral("Custom encoder parameters"));
     cmdSelectTrg->setAccessibleName(QStringLiteral("Choose the destination folder"));
     picLogo->setAccessibleName(QStringLiteral("Purlwave logo"));
-    shpReady->setAccessibleName(QStringLiteral("Ready"));
-    shpWait->setAccessibleName(QStringLiteral("Busy"));
-    shpRecord->setAccessibleName(QStringLiteral("Encoding"));
+    shpReady->setLampName(lblReady->text());
+    shpWait->setLampName(lblWait->text());
+    shpRecord->setLampName(lblRecord->text());
+    // Rows added in any way are counted aloud; nothing on the window shows it.
+    m_announcement = new Announcement(this);
+    connect(lstWavefiles, &WaveList::filesAdded, m_announcement,
+            [this](int count) { m_announcement->say(filesAddedSentence(count)); });
 }
+
+void frmMain::runEnded(const RunOutcome &outcome) { announceRunEnd(outcome); }
+
+void frmMain::announceRunEnd(const RunOutcome &outcome) { m_announcement->say(runEndSentence(outcome)); }
 
 void frmMain::showReportColoursOnTheirFace()
 {

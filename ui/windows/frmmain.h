@@ -21,6 +21,7 @@ class QShortcut;
 
 namespace ui {
 
+class Announcement;
 class Logo;
 class OutPathBox;
 class StatusLamp;
@@ -51,6 +52,7 @@ public:
     QString customText() const override;
     batch::PresetButtons presetButtons() const override;
     void messageBox(const QString &text, const std::optional<QString> &title) override;
+    void runEnded(const batch::RunOutcome &outcome) override;
 
     // ChoicesView: the setting boxes and the presets, as the start-up fills them.
     void setOutPathText(const QString &text) override;
@@ -101,6 +103,8 @@ private:
     void placeCentred();
     void describeForScreenReaders();
     void showReportColoursOnTheirFace();
+    // Says how the run ended to a screen reader, once.
+    void announceRunEnd(const batch::RunOutcome &outcome);
 
     ConfigurationRef &m_configuration;
     settings::Cinifile m_settings;
@@ -143,6 +147,7 @@ private:
     QLabel *lblOut = nullptr;
 
     QButtonGroup *m_presets = nullptr;
+    Announcement *m_announcement = nullptr; // what a screen reader is told beside the window
 };
 
 } // namespace ui
