@@ -546,8 +546,8 @@ void frmMain::runEnded(const RunOutcome &outcome) { tellDesktopRunEnded(outcome)
 void frmMain::tellDesktopRunEnded(const RunOutcome &outcome)
 {
     // Only a user who is at another window needs telling: the window's own
-    // lines show the end to one who is at it. A refused run has just shown its
-    // box, which the user has answered.
+    // lines show the end to one who is at it. A refused run tells why in a box
+    // of its own.
     if (!isActiveWindow() && outcome.end != RunOutcome::End::Refused) {
         const QString files = outcome.tried == 1 ? QStringLiteral("1 file")
                                                  : QStringLiteral("%1 files").arg(outcome.tried);
