@@ -19,12 +19,15 @@ struct Rule {
     QStringList ourFolders;
     bool anyQt = false;         // else Qt Core only
     bool systemHeaders = false; // operating-system and C headers
+    QString qtModule{};         // one Qt module besides Core
 };
 
-bool isQtCoreHeader(const QString &name)
+bool isQtHeader(const QString &module, const QString &name)
 {
-    static const QString core = QLibraryInfo::path(QLibraryInfo::HeadersPath) + QStringLiteral("/QtCore/");
-    return name.startsWith(QLatin1String("QtCore/")) || QFileInfo::exists(core + name);
+    return !module.isEmpty()
+           && (name.startsWith(module + '/')
+               || QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::HeadersPath) + '/' + module + '/'
+                                    + name));
 }
 
 // Why including name (between quotes or angle brackets) breaks the rule; empty when it keeps it. Our
@@ -38,7 +41,9 @@ QString offence(const QString &name, bool quoted, const Rule &rule)
                    : QStringLiteral("%1/ is not among %2").arg(folder, rule.ourFolders.join(", "));
     }
     if (name.startsWith('Q') && (name.contains('/') || !name.contains('.')))
-        return rule.anyQt || isQtCoreHeader(name) ? QString() : QStringLiteral("not a Qt Core header");
+        return rule.anyQt || isQtHeader("QtCore", name) || isQtHeader(rule.qtModule, name)
+                   ? QString()
+                   : QStringLiteral("not a Qt Core header");
     if (!rule.systemHeaders && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
         return QStringLiteral("operating-system headers belong in platform/");
     return {};
@@ -62,8 +67,9 @@ private slots:
             << QString("batch") << Rule{.ourFolders = {"batch", "settings", "platform"}};
         QTest::newRow("settings: itself, platform and Qt Core")
             << QString("settings") << Rule{.ourFolders = {"settings", "platform"}};
-        QTest::newRow("platform: itself, Qt Core and the system")
-            << QString("platform") << Rule{.ourFolders = {"platform"}, .systemHeaders = true};
+        QTest::newRow("platform: itself, Qt Core, Qt D-Bus and the system")
+            << QString("platform")
+            << Rule{.ourFolders = {"platform"}, .systemHeaders = true, .qtModule = "QtDBus"};
         QTest::newRow("ui: any library of ours and any Qt")
             << QString("ui") << Rule{.ourFolders = {"ui", "batch", "settings", "platform"}, .anyQt = true};
     }

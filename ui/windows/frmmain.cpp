@@ -27,6 +27,7 @@
 #include <QDropEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,7 +81,9 @@ frmMain::frmMain(ConfigurationRef &configuration, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
       m_configuration(configuration),
-      m_batch(*this, configuration, m_settings, [] { QCoreApplication::processEvents(); })
+      m_batch(*this, configuration, m_settings, [] { QCoreApplication::processEvents(); }),
+      m_taskbar(m_sessionBus, QGuiApplication::desktopFileName()),
+      m_notification(m_sessionBus, QStringLiteral("Purlwave"), QGuiApplication::desktopFileName())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Purlwave v1.3 - Press F1 for help"));
@@ -220,7 +223,11 @@ void frmMain::describeForScreenReaders()
             [this](int count) { m_announcement->say(filesAddedSentence(count)); });
 }
 
-void frmMain::runEnded(const RunOutcome &outcome) { announceRunEnd(outcome); }
+void frmMain::runEnded(const RunOutcome &outcome)
+{
+    announceRunEnd(outcome);
+    tellDesktopRunEnded(outcome);
+}
 
 void frmMain::announceRunEnd(const RunOutcome &outcome) { m_announcement->say(runEndSentence(outcome)); }
 
@@ -469,8 +476,16 @@ void frmMain::keyPressEvent(QKeyEvent *event)
 {
     // A focused button takes Enter as its own click; everywhere else (the text
     // boxes, the list, the preset buttons) Enter goes to the default button.
-    if (!clickForEnter(this, event, cmdEncode))
-        QWidget::keyPressEvent(event);
+    if (clickForEnter(this, event, cmdEncode))
+        return;
+    // Cancel's access key is Config's as well, so Escape is the one key that
+    // stops a run. Outside a run Cancel is disabled, and Escape does nothing.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cmdCancel->isEnabled()
+        && m_batch.isRunning()) {
+        cmdCancel->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::setCaption(const QString &caption) { setWindowTitle(caption); }
@@ -535,6 +550,26 @@ PresetButtons frmMain::presetButtons() const
 void frmMain::messageBox(const QString &text, const std::optional<QString> &title)
 {
     MessageBox::information(this, text, title);
+}
+
+void frmMain::showRunProgress(double fraction) { m_taskbar.showProgress(fraction); }
+
+void frmMain::tellDesktopRunEnded(const RunOutcome &outcome)
+{
+    // Only a user who is at another window needs telling: the window's own
+    // lines show the end to one who is at it. A refused run tells why in a box
+    // of its own.
+    if (!isActiveWindow() && outcome.end != RunOutcome::End::Refused) {
+        const QString files = outcome.tried == 1 ? QStringLiteral("1 file")
+                                                 : QStringLiteral("%1 files").arg(outcome.tried);
+        const QString summary = outcome.failed > 0
+                                    ? QStringLiteral("%1 of %2 failed").arg(outcome.failed).arg(files)
+                                    : files + QStringLiteral(" encoded");
+        m_notification.notify(outcome.end == RunOutcome::End::Stopped ? QStringLiteral("Stopped: ") + summary
+                                                                      : summary);
+    }
+    // Cleared last, so that a listener who sees the progress go has had the note.
+    m_taskbar.clearProgress();
 }
 
 } // namespace ui

@@ -3,6 +3,8 @@
 
 #include "batch/batchrun.h"
 #include "batch/mainview.h"
+#include "platform/notification.h"
+#include "platform/taskbar.h"
 #include "settings/cinifile.h"
 #include "settings/savedchoices.h"
 #include "ui/windows/configurationref.h"
@@ -52,6 +54,9 @@ public:
     QString customText() const override;
     batch::PresetButtons presetButtons() const override;
     void messageBox(const QString &text, const std::optional<QString> &title) override;
+    // Beside the window: the taskbar entry's progress bar, and at the end of a run
+    // a sentence for screen readers and a note on the desktop.
+    void showRunProgress(double fraction) override;
     void runEnded(const batch::RunOutcome &outcome) override;
 
     // ChoicesView: the setting boxes and the presets, as the start-up fills them.
@@ -92,7 +97,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
     void Form_OLEDragOver(QDragMoveEvent *event);
     // Enter acts on the window's default button, cmdEncode, unless a push button
-    // has the focus: that one is clicked instead.
+    // has the focus: that one is clicked instead. Escape during a run clicks
+    // Cancel.
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -105,6 +111,7 @@ private:
     void showReportColoursOnTheirFace();
     // Says how the run ended to a screen reader, once.
     void announceRunEnd(const batch::RunOutcome &outcome);
+    void tellDesktopRunEnded(const batch::RunOutcome &outcome);
 
     ConfigurationRef &m_configuration;
     settings::Cinifile m_settings;
@@ -112,6 +119,9 @@ private:
     QShortcut *m_helpKey = nullptr; // made by the first load
     batch::BatchRun m_batch;
     bool m_closeAfterRun = false; // closed during a run: close once it has unwound
+    platform::SessionBus m_sessionBus;
+    platform::TaskbarEntry m_taskbar;
+    platform::DesktopNotification m_notification;
 
     // The controls, in the order in which the window creates them.
     QPushButton *cmdClearCurrent = nullptr;
