@@ -18,6 +18,7 @@ packages=(
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   clang-format    # the tests check the sources' layout
+  adwaita-qt6     # a desktop style whose frames are thicker: the tests run the windows under it
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's
