@@ -3,7 +3,10 @@
 # window in its idle look, shown by a real X server (Xvfb) when one can be
 # started, otherwise rendered off screen.
 #
-#   bash scripts/screenshot.sh [OUTPUT.png] [--busy | --configuration]
+#   bash scripts/screenshot.sh [OUTPUT.png] [--busy | --configuration] [-style NAME]
+#
+# -style shows the window in another installed style (Fusion, Windows, Adwaita,
+# Adwaita-Dark, ...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"

@@ -19,6 +19,7 @@ packages=(
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   clang-format    # the tests check the sources' layout
   dbus-daemon     # the tests run a private session bus for the taskbar entry and the notifications
+  adwaita-qt6     # a desktop style whose frames are thicker: the tests run the windows under it
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's

@@ -1,19 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows the main window in its idle look, as it stands after start-up, and saves
 // a picture of it. Run by scripts/screenshot.sh; not a test.
 //
-//   purlwave_windowshot OUTPUT.png [--busy]
+//   purlwave_windowshot OUTPUT.png [--busy | --configuration] [-style NAME]
 //
 // --busy shows the look during a run instead, with the longest status texts;
-// --configuration shows the configuration window.
+// --configuration shows the configuration window; Qt's -style shows either in
+// another style, as the program itself does.
 #include "batch/mainview.h"
 #include "platform/profile.h"
 #include "settings/keys.h"
 #include "settings/location.h"
+#include "ui/layout.h"
 #include "ui/windows/configuration.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScreen>
@@ -42,6 +46,7 @@ int main(int argc, char *argv[])
     settings::setProgramFolderForTesting(folder.path());
     platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame,
                                         QStringLiteral("/usr/bin/lame"), settings::settingsFilePath());
+    ui::keepTextsWholeInFixedWindows(); // as the program's start does
     ui::ConfigurationRef config;
     ui::frmMain window(config);
     // The real load: the new settings file's defaults, the idle lamps, Cancel off.
@@ -52,6 +57,8 @@ int main(int argc, char *argv[])
                             "/home/ann/Music/Undertow.wav"})
         list->addItem(QString::fromUtf8(row));
     window.findChild<QRadioButton *>(QStringLiteral("optVar"))->setChecked(true);
+    window.findChild<QLineEdit *>(QStringLiteral("txtOutPath"))
+        ->setText(QStringLiteral("/home/ann/Music/Encoded"));
 
     if (busy) {
         window.setLampColour(Lamp::shpReady, colours::ReadyDim);

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/layout.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStringList>
+#include <QStyleFactory>
+#include <QStyleOption>
 
 namespace ui {
 
@@ -15,6 +22,58 @@ QFont fontOf(const QStringList &families, qreal points, bool bold)
     font.setBold(bold);
     return font;
 }
+
+bool lineEditCutsText(const QLineEdit *edit, const QStyle *style)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.state |= QStyle::State_Sunken;
+    option.lineWidth = edit->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    // The line is drawn in the style's room less the text margins, and cut to it.
+    const QRect line =
+        style->subElementRect(QStyle::SE_LineEditContents, &option, edit).marginsRemoved(edit->textMargins());
+    return line.height() < edit->fontMetrics().height();
+}
+
+bool buttonCutsText(const QAbstractButton *button, const QStyle *style)
+{
+    if (button->text().isEmpty())
+        return false;
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const auto *push = qobject_cast<const QPushButton *>(button);
+    // As the button describes itself to its style: a default button may get a
+    // ring of its own around the bevel.
+    if (push && push->autoDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    if (push && push->isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    const QRect room = style->subElementRect(
+        push ? QStyle::SE_PushButtonContents : QStyle::SE_RadioButtonContents, &option, button);
+    // An option button's caption wraps at blanks onto further lines.
+    const int wraps = push ? 0 : int(Qt::TextWordWrap);
+    const QSize needed =
+        button->fontMetrics().boundingRect(room, Qt::TextShowMnemonic | wraps, button->text()).size();
+    return needed.width() > room.width() || needed.height() > room.height();
+}
+
+// Shows each fixed-size window's controls in a style that keeps their texts whole.
+class FixedWindowWatch : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow() && widget->minimumSize() == widget->maximumSize())
+                keepTextsWhole(widget);
+        }
+        return false;
+    }
+};
 } // namespace
 
 QFont systemFont(qreal points, bool bold)
@@ -29,6 +88,46 @@ QFont verdanaFont(qreal points, bool bold)
     return fontOf(
         {QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")}, points,
         bold);
+}
+
+bool styleCutsText(const QWidget *control, const QStyle *style)
+{
+    if (const auto *edit = qobject_cast<const QLineEdit *>(control))
+        return lineEditCutsText(edit, style);
+    if (const auto *button = qobject_cast<const QAbstractButton *>(control))
+        return buttonCutsText(button, style);
+    return false;
+}
+
+void keepTextsWhole(QWidget *window)
+{
+    // One Fusion per window, which outlives the controls it draws: a child made
+    // after them goes after them.
+    QPointer<QStyle> fusion;
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        if (control->window() != window || !styleCutsText(control, control->style()))
+            continue;
+        if (!fusion) {
+            fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+            fusion->setParent(window);
+        }
+        control->setStyle(fusion);
+        // The margins a style gives a line edit's text (to clear its rounded
+        // frame) are not taken back when it goes; Fusion needs none.
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->setTextMargins({});
+    }
+}
+
+void keepTextsWholeInFixedWindows()
+{
+    // Once per application, however often the program starts in it (tests do).
+    static QPointer<FixedWindowWatch> watch;
+    if (watch)
+        return;
+    QCoreApplication *application = QCoreApplication::instance();
+    watch = new FixedWindowWatch(application);
+    application->installEventFilter(watch);
 }
 
 } // namespace ui

@@ -2,6 +2,7 @@
 #include "ui/windows/moddrag.h"
 
 #include "ui/accessibleroles.h"
+#include "ui/layout.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"
 
@@ -12,6 +13,7 @@ namespace ui {
 void Main(const QList<QByteArray> &arguments)
 {
     installAccessibleRoles();
+    keepTextsWholeInFixedWindows();
 
     // The window goes when it is closed (Quit, the close box). The program ends
     // when its last visible window has closed; a hidden configuration window does
