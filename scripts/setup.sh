@@ -18,6 +18,7 @@ packages=(
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   clang-format    # the tests check the sources' layout
+  libsndfile1-dev # the batch reads sources with the library the encoder reads them with
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's

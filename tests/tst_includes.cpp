@@ -19,6 +19,7 @@ struct Rule {
     QStringList ourFolders;
     bool anyQt = false;         // else Qt Core only
     bool systemHeaders = false; // operating-system and C headers
+    QStringList libraries{};    // headers of the libraries it links besides Qt
 };
 
 bool isQtCoreHeader(const QString &name)
@@ -39,7 +40,8 @@ QString offence(const QString &name, bool quoted, const Rule &rule)
     }
     if (name.startsWith('Q') && (name.contains('/') || !name.contains('.')))
         return rule.anyQt || isQtCoreHeader(name) ? QString() : QStringLiteral("not a Qt Core header");
-    if (!rule.systemHeaders && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
+    if (!rule.systemHeaders && !rule.libraries.contains(name)
+        && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
         return QStringLiteral("operating-system headers belong in platform/");
     return {};
 }
@@ -58,8 +60,9 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<Rule>("rule");
-        QTest::newRow("batch: itself, settings, platform and Qt Core")
-            << QString("batch") << Rule{.ourFolders = {"batch", "settings", "platform"}};
+        QTest::newRow("batch: itself, settings, platform, Qt Core and libsndfile")
+            << QString("batch")
+            << Rule{.ourFolders = {"batch", "settings", "platform"}, .libraries = {"sndfile.h"}};
         QTest::newRow("settings: itself, platform and Qt Core")
             << QString("settings") << Rule{.ourFolders = {"settings", "platform"}};
         QTest::newRow("platform: itself, Qt Core and the system")

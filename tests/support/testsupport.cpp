@@ -3,10 +3,14 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtEndian>
+
+#include <sndfile.h>
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace testsupport {
 
@@ -89,6 +93,24 @@ QByteArray wavFile(const WavLayout &layout)
     QByteArray file = layout.rf64 ? "RF64" : "RIFF";
     appendLe<quint32>(file, layout.rf64 ? 0xFFFFFFFFu : static_cast<quint32>(body.size()));
     return file + body;
+}
+
+QByteArray soundFile(int format, double seconds, int sampleRate, int channels)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("sound")));
+    SF_INFO info{0, sampleRate, channels, format, 0, 0};
+    SNDFILE *sound = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_WRITE, &info);
+    const auto frames = static_cast<sf_count_t>(seconds * sampleRate);
+    std::vector<double> samples;
+    for (sf_count_t i = 0; i < frames * channels; ++i)
+        samples.push_back(0.3 * std::sin(2.0 * std::numbers::pi * 440.0 * double(i / channels) / sampleRate));
+    if (!sound)
+        return {};
+    const bool written = sf_writef_double(sound, samples.data(), frames) == frames;
+    if (sf_close(sound) != 0 || !written)
+        return {};
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -31,6 +31,8 @@ struct WavLayout {
 // One chunk: its id, its size, its body and, for an odd size, the pad byte.
 QByteArray chunk(const QByteArray &id, const QByteArray &body);
 QByteArray wavFile(const WavLayout &layout);
+// A 440 Hz tone as libsndfile writes it in format (SF_FORMAT_...); empty when it cannot.
+QByteArray soundFile(int format, double seconds = 0.3, int sampleRate = 44100, int channels = 2);
 
 // False when the file cannot be written.
 bool writeFile(const QString &path, const QByteArray &bytes);
