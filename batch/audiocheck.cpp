@@ -197,10 +197,10 @@ Source inspectSource(const QString &path)
     if (head.isEmpty())
         return {.kind = Source::Kind::Empty};
 
-    // What libsndfile opens, the encoder reads as sound; what it does not, as noise.
+    // What libsndfile opens, the encoder reads as sound, MPEG audio included (its
+    // own MPEG decoder takes only files named .mp3); what it does not, as noise.
     SF_INFO sfInfo{};
     SNDFILE *sound = sf_open(QFile::encodeName(path).constData(), SFM_READ, &sfInfo);
-    // An MPEG source too: the encoder's own decoder reads only sources named .mp3.
     if (!sound)
         return {.kind = Source::Kind::NotAudio};
     sf_close(sound);
