@@ -130,8 +130,8 @@ private slots:
             "--resample 22.05 -m m -t");
         row("lowest bitrate, MPEG-2.5 frames", wavFile({.sampleRate = 8000}), "Done!", "-b 8");
         row("raw samples asked for in a cluster", wavFile({}).mid(44), "Done!", "-hr");
-        row("raw samples asked for first in a cluster, after a tab", wavFile({}).mid(44), "Done!",
-            "-b 128\t-rh");
+        row("raw samples asked for first in a cluster, after a tab and a -V without its number",
+            wavFile({}).mid(44), "Done!", "-V\t-rh");
 
         const QByteArray msAdpcm = soundFile(SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM,
                                              2); // 44 blocks of 2048 bytes
@@ -140,8 +140,8 @@ private slots:
             QByteArray("Shopping list:\nmilk\neggs\n").repeated(40), kNoise + kRemoved, "--lowpass -1 -k");
         row("WAV whose odd-sized fact chunk the encoder's reader refuses",
             wavFile({.chunksBefore = chunk("fact", "odd")}), kNoise + kRemoved);
-        row("no header, and -m r sets a mode: no raw samples asked for", wavFile({}).mid(44),
-            kNoise + kRemoved, "-m r");
+        row("no header; -m r and -X -r set a mode and a switch: no raw samples asked for",
+            wavFile({}).mid(44), kNoise + kRemoved, "-m r -X -r");
         row("folder named .wav", QByteArray(), "this is a folder, not a sound file" + kRemoved);
         row("header and no samples", wavFile({.seconds = 0}),
             "the file holds no sound (its length is 0 s)" + kRemoved);
@@ -156,8 +156,8 @@ private slots:
             kCut.arg("0.30 s of 0.60 s"));
         row("MS-ADPCM cut in half", msAdpcm.chopped(22 * 2048), kCut.arg("1.02 s of 2.00 s"));
         row("MS-ADPCM short by one block", msAdpcm.chopped(2048), kCut.arg("1.99 s of 2.00 s"));
-        row("IMA-ADPCM cut in half",
-            soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 2, 44100, 1).chopped(11 * 2048),
+        row("IMA-ADPCM cut inside a block, which the reader pads",
+            soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 2, 44100, 1).chopped(11 * 2048 - 1024),
             kCut.arg("1.02 s of 2.04 s"));
         row("GSM 6.10 cut in half", soundFile(SF_FORMAT_WAV | SF_FORMAT_GSM610, 2, 8000, 1).chopped(25 * 65),
             kCut.arg("1.00 s of 2.00 s"));
