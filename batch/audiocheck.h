@@ -13,7 +13,8 @@ namespace batch {
 // reads its input with libsndfile: a file libsndfile cannot open it takes for
 // bare samples and encodes as noise. Of a WAV file cut short it encodes what
 // there is, and of a file without samples an MP3 that holds no sound. The checks
-// read headers and a few KB a file; nothing is decoded.
+// read headers: a few KB of a WAV file, no samples decoded (libsndfile may read
+// further into an MPEG source to count its frames).
 namespace audiocheck {
 
 // What an input file holds, as the encoder reads it.
