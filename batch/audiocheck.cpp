@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <limits>
 
@@ -32,16 +34,25 @@ QByteArray readAt(QFile &file, qint64 offset, qint64 size)
     return file.seek(offset) ? file.read(size) : QByteArray();
 }
 
-// Walks the chunks of a RIFF or RF64 WAVE file up to its data chunk.
-Source inspectWave(QFile &file, bool rf64)
+// What a RIFF or RF64 WAVE header says about its data chunk, for what
+// libsndfile does not tell: how much longer the data is declared than it is.
+struct WaveHeader {
+    qint64 declaredBytes = -1; // -1: not given, as a file written while recording may leave it
+    qint64 presentBytes = 0;
+    qint64 blockBytes = 0;     // PCM: one sample of every channel
+    qint64 framesPerBlock = 0; // compressed layouts that give it (ADPCM, GSM)
+    quint16 formatTag = 0;
+    qint64 factFrames = -1; // the sample frames a compressed layout's fact chunk counts
+};
+
+// Walks the chunks up to the data chunk; nullopt when it gives up or finds none.
+std::optional<WaveHeader> readWaveHeader(QFile &file, bool rf64)
 {
-    Source source{.kind = Source::Kind::Wave};
+    WaveHeader header;
     const qint64 fileSize = file.size();
     std::optional<quint64> ds64DataSize;
     qint64 position = 12;
-    for (int chunk = 0; position + 8 <= fileSize; ++chunk) {
-        if (chunk == kMaxChunks)
-            return {.kind = Source::Kind::Unreadable}; // too long a walk to say "no data"
+    for (int chunk = 0; chunk < kMaxChunks && position + 8 <= fileSize; ++chunk) {
         const QByteArray head = readAt(file, position, 8);
         if (head.size() < 8)
             break;
@@ -49,34 +60,59 @@ Source inspectWave(QFile &file, bool rf64)
         const quint32 size = le32(head.constData() + 4);
         const qint64 body = position + 8;
         if (id == "fmt ") {
-            const QByteArray fmt = readAt(file, body, std::min<quint32>(size, 16));
+            const QByteArray fmt = readAt(file, body, std::min<quint32>(size, 20));
             if (fmt.size() >= 14) {
-                const quint16 channels = le16(fmt.constData() + 2);
-                const quint32 rate = le32(fmt.constData() + 4);
-                quint16 block = le16(fmt.constData() + 12);
-                if (block == 0 && fmt.size() >= 16)
-                    block = static_cast<quint16>(channels * ((le16(fmt.constData() + 14) + 7) / 8));
-                source.blockBytes = block;
-                source.bytesPerSecond = static_cast<qint64>(block) * rate;
+                header.formatTag = le16(fmt.constData());
+                header.blockBytes = le16(fmt.constData() + 12);
             }
+            if (fmt.size() >= 20 && le16(fmt.constData() + 16) >= 2)
+                header.framesPerBlock = le16(fmt.constData() + 18);
+        } else if (id == "fact") {
+            const QByteArray fact = readAt(file, body, 4);
+            if (fact.size() == 4)
+                header.factFrames = le32(fact.constData());
         } else if (id == "ds64" && rf64) {
             const QByteArray ds64 = readAt(file, body, 16);
             if (ds64.size() == 16)
                 ds64DataSize = le64(ds64.constData() + 8);
         } else if (id == "data") {
-            const qint64 available = fileSize - body;
             if (rf64 && size == kUnknownSize && ds64DataSize)
-                source.declaredBytes = static_cast<qint64>(
+                header.declaredBytes = static_cast<qint64>(
                     std::min<quint64>(*ds64DataSize, std::numeric_limits<qint64>::max()));
             else if (size != kUnknownSize)
-                source.declaredBytes = size;
-            source.presentBytes = source.declaredBytes < 0 ? available
-                                                           : std::min(available, source.declaredBytes);
-            return source;
+                header.declaredBytes = size;
+            header.presentBytes = std::max<qint64>(0, fileSize - body);
+            return header;
         }
         position = body + size + (size & 1); // chunks are padded to an even length
     }
-    return source; // no data chunk: no samples
+    return std::nullopt;
+}
+
+// The frames a WAV header declares, when more than the encoder gets. For PCM
+// they are the data bytes in whole blocks. A compressed layout declares whole
+// blocks of a fixed number of frames, of which the last may be partly unused:
+// the fact chunk gives the count then, where it agrees with the blocks (some
+// writers put a wrong one). Of the blocks present, the encoder gets only those
+// that are whole as sound: the reader pads a last partial block.
+void addDeclaredFrames(Source &source, const WaveHeader &header)
+{
+    const qint64 block = header.blockBytes;
+    if (header.declaredBytes < 0 || source.frames < 0 || block <= 0)
+        return;
+    const int tag = header.formatTag;
+    qint64 declared = -1;
+    if (tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 0xFFFE) {
+        declared = header.declaredBytes / block;
+    } else if (header.framesPerBlock > 0) {
+        const qint64 blocks = (header.declaredBytes + block - 1) / block;
+        declared = blocks * header.framesPerBlock;
+        if (header.factFrames > declared - header.framesPerBlock && header.factFrames <= declared)
+            declared = header.factFrames;
+        source.frames = std::min(source.frames, header.presentBytes / block * header.framesPerBlock);
+    }
+    if (declared > source.frames)
+        source.declaredFrames = declared;
 }
 
 struct FrameHeader {
@@ -147,11 +183,6 @@ std::optional<bool> infoFrameSaysAudio(const QByteArray &bytes, qsizetype at, co
     return frames > 0;
 }
 
-QString seconds(qint64 bytes, qint64 bytesPerSecond)
-{
-    return QString::number(static_cast<double>(bytes) / static_cast<double>(bytesPerSecond), 'f', 1);
-}
-
 } // namespace
 
 Source inspectSource(const QString &path)
@@ -165,13 +196,23 @@ Source inspectSource(const QString &path)
     const QByteArray head = file.read(12);
     if (head.isEmpty())
         return {.kind = Source::Kind::Empty};
+
+    // What libsndfile opens, the encoder reads as sound, MPEG audio included (its
+    // own MPEG decoder takes only files named .mp3); what it does not, as noise.
+    SF_INFO sfInfo{};
+    SNDFILE *sound = sf_open(QFile::encodeName(path).constData(), SFM_READ, &sfInfo);
+    if (!sound)
+        return {.kind = Source::Kind::NotAudio};
+    sf_close(sound);
+    Source source{.kind = Source::Kind::Audio,
+                  .rate = sfInfo.samplerate,
+                  .frames = sfInfo.frames == SF_COUNT_MAX ? -1 : sfInfo.frames};
     const QByteArray form = head.mid(8, 4);
-    if ((head.startsWith("RIFF") || head.startsWith("RF64")) && form == "WAVE")
-        return inspectWave(file, head.startsWith("RF64"));
-    const bool aiff = head.startsWith("FORM") && (form == "AIFF" || form == "AIFC");
-    const bool other = aiff || head.startsWith("fLaC") || head.startsWith("OggS") || head.startsWith("ID3")
-                       || frameHeader(head, 0).has_value();
-    return {.kind = other ? Source::Kind::OtherAudio : Source::Kind::NotAudio};
+    if ((head.startsWith("RIFF") || head.startsWith("RF64")) && form == "WAVE") {
+        if (const std::optional<WaveHeader> header = readWaveHeader(file, head.startsWith("RF64")))
+            addDeclaredFrames(source, *header);
+    }
+    return source;
 }
 
 Mp3 inspectMp3(const QString &path)
@@ -205,6 +246,17 @@ Mp3 inspectMp3(const QString &path)
     return Mp3::NoAudio;
 }
 
+QString heldOfDeclared(qint64 held, qint64 declared, int rate)
+{
+    const auto seconds = [rate](qint64 frames, int decimals) {
+        return QString::number(static_cast<double>(frames) / rate, 'f', decimals);
+    };
+    int decimals = 2;
+    while (decimals < 9 && held != declared && seconds(held, decimals) == seconds(declared, decimals))
+        ++decimals;
+    return QStringLiteral("%1 s of %2 s").arg(seconds(held, decimals), seconds(declared, decimals));
+}
+
 std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, bool rawInput)
 {
     const Mp3 output = inspectMp3(mp3);
@@ -213,32 +265,35 @@ std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, b
     if (output == Mp3::Empty)
         return Failure{QStringLiteral("exit code 0, but the MP3 file is empty")};
 
-    // Raw input has no header to judge: the file is not read at all.
-    const Source input = rawInput ? Source{} : inspectSource(source);
+    const Source input = inspectSource(source);
     switch (input.kind) {
     case Source::Kind::Folder:
-        return Failure{QStringLiteral("not a WAV file (it is a folder)")};
+        return Failure{QStringLiteral("this is a folder, not a sound file")};
     case Source::Kind::Empty:
-        return Failure{QStringLiteral("not a WAV file (the file is empty)")};
+        return Failure{QStringLiteral("the file is empty (0 bytes)")};
     case Source::Kind::NotAudio:
-        return Failure{QStringLiteral("not a WAV file (the encoder read its bytes as raw samples)")};
-    case Source::Kind::Wave:
-        if (input.blockBytes <= 0 || input.presentBytes < input.blockBytes)
-            return Failure{QStringLiteral("holds no audio")};
-        if (input.declaredBytes >= 0 && input.bytesPerSecond > 0
-            && input.declaredBytes - input.presentBytes >= input.blockBytes)
-            return Failure{QStringLiteral("cut short: the MP3 holds %1 s of %2 s")
-                               .arg(seconds(input.presentBytes, input.bytesPerSecond),
-                                    seconds(input.declaredBytes, input.bytesPerSecond)),
+        // Bare samples asked for: a file without a header is what the user meant.
+        if (rawInput)
+            break;
+        return Failure{QStringLiteral("not a sound file the encoder can read (it was encoded as noise; "
+                                      "a sound editor can save it as WAV)")};
+    case Source::Kind::Audio:
+        if (rawInput)
+            break; // the header was encoded as sound too: the lengths say nothing
+        if (input.frames == 0)
+            return Failure{QStringLiteral("the file holds no sound (its length is 0 s)")};
+        if (input.declaredFrames > input.frames && input.rate > 0)
+            return Failure{QStringLiteral("cut short: the MP3 holds %1 (the file ends early; "
+                                          "encode a complete copy)")
+                               .arg(heldOfDeclared(input.frames, input.declaredFrames, input.rate)),
                            true};
         break;
     case Source::Kind::Unreadable:
-    case Source::Kind::OtherAudio:
         break;
     }
 
     if (output == Mp3::NoAudio)
-        return Failure{QStringLiteral("the encoder wrote no audio")};
+        return Failure{QStringLiteral("the encoder wrote an MP3 file without sound")};
     return std::nullopt;
 }
 

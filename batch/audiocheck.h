@@ -8,32 +8,31 @@
 
 namespace batch {
 
-// Checks on an encoder's input and output that read headers only (a few hundred
-// bytes a file, nothing decoded). The encoder ends with exit code 0 on inputs
-// that give no usable MP3: it reads any file that does not begin with a header
-// it knows as raw samples, encodes a WAV file's declared length of nothing into
-// a file that holds only its information frame, and encodes what there is of a
-// WAV file cut short.
+// Checks on an encoder's input and output, made after the encoder ended with
+// exit code 0, which it also does on inputs that give no usable MP3. The encoder
+// reads its input with libsndfile: a file libsndfile cannot open it takes for
+// bare samples and encodes as noise. Of a WAV file cut short it encodes what
+// there is, and of a file without samples an MP3 that holds no sound. The checks
+// read headers: a few KB of a WAV file, no samples decoded (libsndfile may read
+// further into an MPEG source to count its frames).
 namespace audiocheck {
 
-// What the head of an input file says.
+// What an input file holds, as the encoder reads it.
 struct Source {
     enum class Kind {
         Unreadable, // missing, or cannot be opened: nothing to judge
         Folder,
-        Empty,      // 0 bytes
-        NotAudio,   // no header the encoder reads: it takes the bytes for raw samples
-        OtherAudio, // AIFF, FLAC, Ogg or MPEG audio, which the encoder reads by content
-        Wave,       // RIFF or RF64 WAVE
+        Empty,    // 0 bytes
+        NotAudio, // no sound file the encoder reads: it encodes the bytes as noise
+        Audio,
     };
     Kind kind = Kind::Unreadable;
-    // Wave only. Bytes of sample data the header declares (-1: not given, as a
-    // file written while recording may leave it) and bytes the file holds of
-    // them; one block is one sample of every channel.
-    qint64 declaredBytes = -1;
-    qint64 presentBytes = 0;
-    qint64 blockBytes = 0;
-    qint64 bytesPerSecond = 0; // 0 when the header gives no rate
+    // Audio only: sample frames a second, the frames the encoder reads (-1: not
+    // known before reading them all, as for an MPEG source), and the frames a WAV
+    // header declares (-1: it does not say, or no more than are there).
+    int rate = 0;
+    qint64 frames = -1;
+    qint64 declaredFrames = -1;
 };
 
 Source inspectSource(const QString &path);
@@ -48,6 +47,10 @@ enum class Mp3 {
 
 Mp3 inspectMp3(const QString &path);
 
+// "X s of Y s" for two frame counts at rate, with as many decimals (two or
+// more) as it takes for different counts to read differently.
+QString heldOfDeclared(qint64 held, qint64 declared, int rate);
+
 // Why a row whose encoder ended with exit code 0 failed all the same.
 struct Failure {
     QString why;          // for the report, after the row's path
@@ -55,9 +58,9 @@ struct Failure {
 };
 
 // The checks of one encoded row in order: the MP3 is there, the input is a file
-// the encoder reads as audio and holds samples, all of them, and the MP3 holds
-// audio. nullopt when all pass. rawInput: the encoder was told to read raw
-// samples, so an input without a header is no fault.
+// the encoder reads as sound and holds samples, all of them, and the MP3 holds
+// sound. nullopt when all pass. rawInput: the encoder was told to read bare
+// samples, so any file is a fit input.
 std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, bool rawInput = false);
 
 } // namespace audiocheck

@@ -145,7 +145,7 @@ void BatchRun::run()
 
     s.strCommandBase = s.strLamePath + s.strParams;
     // Raw samples asked for: an input without a header is what the user meant.
-    m_rawInput = s.strParams.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QStringLiteral("-r"));
+    m_rawInput = asksForRawInput(s.strParams);
 
     m_view.setCaption(QStringLiteral("Encoding in process, please wait..."));
 

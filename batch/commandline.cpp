@@ -1,6 +1,9 @@
 #include "batch/commandline.h"
 
+#include "platform/process.h"
 #include "settings/keys.h"
+
+#include <QRegularExpression>
 
 namespace batch {
 
@@ -141,6 +144,32 @@ QString BuildCommandLine(const QString &strCommandBase, const QString &rowText, 
 {
     return strCommandBase + QLatin1String(" \"") + rowText + QLatin1String("\" \"") + strMp3Path
            + QLatin1Char('"');
+}
+
+bool asksForRawInput(const QString &strParams)
+{
+    static const QRegularExpression kNumber(QStringLiteral("^\\s*[-+]?\\.?\\d"));
+    const QStringList arguments = platform::splitArguments(strParams);
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument.size() < 2 || argument[0] != u'-' || argument[1] == u'-')
+            continue;
+        for (qsizetype at = 1; at < argument.size(); ++at) {
+            const QChar option = argument[at];
+            if (option == u'r')
+                return true;
+            const bool anyValue = QStringView(u"meX").contains(option);
+            if (!anyValue && !QStringView(u"bBVqs").contains(option))
+                continue;
+            const bool inArgument = at + 1 < argument.size();
+            const QString value = inArgument ? argument.mid(at + 1) : arguments.value(i + 1);
+            if (anyValue || kNumber.match(value).hasMatch()) {
+                i += inArgument ? 0 : 1;
+                break;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace batch

@@ -78,4 +78,12 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder);
 // The encoder path is never quoted and nothing inside the quotes is escaped.
 QString BuildCommandLine(const QString &strCommandBase, const QString &rowText, const QString &strMp3Path);
 
+// Whether encoder parameters tell the encoder to read its input as bare samples:
+// an -r among short options ("-r", "-hr", "-xr"), the parameters split into
+// arguments as the runner splits them. A value of a short option is skipped as
+// the encoder skips it (-m, -e and -X take any text; -b, -B, -V, -q and -s a
+// number, and without one the letters after them are options). Limit: a value of
+// a long option that looks like such a cluster ("--tt -r") reads as raw input.
+bool asksForRawInput(const QString &strParams);
+
 } // namespace batch

@@ -31,6 +31,22 @@ bool isChatter(const QString &line)
     return kChatter.match(line).hasMatch();
 }
 
+// Warnings the encoder writes beside its work, never the reason it fails: about
+// options it ignores or settings it turned off, about the sound's level. Lines
+// indented under one continue it.
+bool isWarning(const QString &line)
+{
+    static const QRegularExpression kWarning(QStringLiteral(
+        "^(?:"
+        "WARNING: libsndfile may ignore -r .*|Compile without libsndfile if this is a problem\\."
+        "|WARNING: -. is obsolete\\.|WARNING: ignoring developer-only switch .*"
+        "|(?:Warning: )?(?:polyphase lowpass|highpass) filter disabled.*"
+        "|Warning: many decoders cannot handle free format .*"
+        "|WARNING: (?:clipping occurs|ReplayGain exceeds) .*"
+        ")$"));
+    return kWarning.match(line).hasMatch();
+}
+
 } // namespace
 
 QString messageLines(const QByteArray &raw, bool cut)
@@ -47,6 +63,7 @@ QString messageLines(const QByteArray &raw, bool cut)
         QStringLiteral("\\x1b\\[[0-?]*[ -/]*[@-~]|\\x1b.?|[\\x00-\\x08\\x0a-\\x1f\\x7f]"));
     QStringList kept;
     bool afterEncoding = false; // long paths put "to <output>" on a line of its own
+    bool inWarning = false;
     for (const QString &piece : text.split(kBreaks, Qt::SkipEmptyParts)) {
         const QString line = piece.trimmed();
         if (line.isEmpty())
@@ -54,7 +71,8 @@ QString messageLines(const QByteArray &raw, bool cut)
         const bool continued = afterEncoding && line.startsWith(QStringLiteral("to "));
         afterEncoding = line.startsWith(QStringLiteral("Encoding "))
                         && !line.startsWith(QStringLiteral("Encoding as "));
-        if (!continued && !isChatter(line))
+        inWarning = isWarning(line) || (inWarning && piece.front().isSpace());
+        if (!continued && !inWarning && !isChatter(line))
             kept.append(line);
     }
     if (kept.size() > kMaxLines)

@@ -19,7 +19,8 @@ inline constexpr int kMaxLines = 5;
 // The message lines of raw error output, oldest first, joined by "\n": control
 // sequences removed, each piece of text that a carriage return, a cursor
 // movement or an erase put on the screen taken as a line of its own, and the
-// banner, status, progress, histogram and summary lines left out. With cut, the
+// banner, status, progress, histogram and summary lines left out, as are the
+// warnings that never say why a run failed (an option ignored, a filter off). With cut, the
 // output's beginning was dropped and its first line is incomplete, so it goes.
 QString messageLines(const QByteArray &raw, bool cut = false);
 

@@ -43,6 +43,9 @@ struct SplitCommand {
 // named unquoted.
 std::optional<SplitCommand> splitCommandLine(const QString &commandLine);
 
+// The arguments of a text by the rules above, as the program started from it gets them.
+QStringList splitArguments(QStringView text);
+
 // What a file is at one moment, to tell whether a child process has created,
 // replaced or written it since. Times are kept to the nanosecond the file system
 // gives, but the kernel stamps them from a clock that moves in ticks of a few

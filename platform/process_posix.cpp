@@ -47,6 +47,8 @@ QString resolveProgram(const QString &candidate)
     return isExecutableFile(candidate) ? candidate : QString();
 }
 
+} // namespace
+
 // The C runtime's reading of an argument string.
 QStringList splitArguments(QStringView text)
 {
@@ -90,8 +92,6 @@ QStringList splitArguments(QStringView text)
     }
     return arguments;
 }
-
-} // namespace
 
 std::optional<SplitCommand> splitCommandLine(const QString &commandLine)
 {

@@ -20,6 +20,7 @@ struct Rule {
     bool anyQt = false;         // else Qt Core only
     bool systemHeaders = false; // operating-system and C headers
     QString qtModule{};         // one Qt module besides Core
+    QStringList libraries{};    // headers of the libraries it links besides Qt
 };
 
 bool isQtHeader(const QString &module, const QString &name)
@@ -44,7 +45,8 @@ QString offence(const QString &name, bool quoted, const Rule &rule)
         return rule.anyQt || isQtHeader("QtCore", name) || isQtHeader(rule.qtModule, name)
                    ? QString()
                    : QStringLiteral("not a Qt Core header");
-    if (!rule.systemHeaders && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
+    if (!rule.systemHeaders && !rule.libraries.contains(name)
+        && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
         return QStringLiteral("operating-system headers belong in platform/");
     return {};
 }
@@ -63,8 +65,9 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<Rule>("rule");
-        QTest::newRow("batch: itself, settings, platform and Qt Core")
-            << QString("batch") << Rule{.ourFolders = {"batch", "settings", "platform"}};
+        QTest::newRow("batch: itself, settings, platform, Qt Core and libsndfile")
+            << QString("batch")
+            << Rule{.ourFolders = {"batch", "settings", "platform"}, .libraries = {"sndfile.h"}};
         QTest::newRow("settings: itself, platform and Qt Core")
             << QString("settings") << Rule{.ourFolders = {"settings", "platform"}};
         QTest::newRow("platform: itself, Qt Core, Qt D-Bus and the system")

@@ -3,10 +3,14 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtEndian>
+
+#include <sndfile.h>
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace testsupport {
 
@@ -35,60 +39,45 @@ QByteArray chunk(const QByteArray &id, const QByteArray &body)
 
 QByteArray wavFile(const WavLayout &layout)
 {
-    const int bytesPerSample = layout.bits / 8;
-    const auto fullScale = static_cast<double>((qint64(1) << (layout.bits - 1)) - 1);
     const auto frames = static_cast<qint64>(layout.seconds * layout.sampleRate);
     QByteArray data;
-    for (qint64 i = 0; i < frames; ++i) {
-        const double v = 0.3 * std::sin(2.0 * std::numbers::pi * 440.0 * double(i) / layout.sampleRate);
-        for (int c = 0; c < layout.channels; ++c) {
-            if (layout.floatSamples) {
-                appendLe<float>(data, static_cast<float>(v));
-            } else if (layout.bits == 8) {
-                data.append(static_cast<char>(128 + std::lround(v * 127)));
-            } else {
-                QByteArray sample;
-                appendLe<qint64>(sample, static_cast<qint64>(v * fullScale));
-                data.append(sample.left(bytesPerSample));
-            }
-        }
+    for (qint64 i = 0; i < frames * 2; ++i) {
+        const double v = std::sin(2.0 * std::numbers::pi * 440.0 * double(i / 2) / layout.sampleRate);
+        appendLe<qint16>(data, static_cast<qint16>(v * 0.3 * 32767));
     }
-
-    const auto blockAlign = static_cast<quint16>(layout.channels * bytesPerSample);
     QByteArray fmt;
-    appendLe<quint16>(fmt, layout.extensible ? 0xFFFE : layout.floatSamples ? 3 : 1);
-    appendLe<quint16>(fmt, static_cast<quint16>(layout.channels));
+    appendLe<quint16>(fmt, 1); // PCM
+    appendLe<quint16>(fmt, 2); // channels
     appendLe<quint32>(fmt, static_cast<quint32>(layout.sampleRate));
-    appendLe<quint32>(fmt, static_cast<quint32>(layout.sampleRate) * blockAlign);
-    appendLe<quint16>(fmt, blockAlign);
-    appendLe<quint16>(fmt, static_cast<quint16>(layout.bits));
-    if (layout.extensible) {
-        appendLe<quint16>(fmt, 22);
-        appendLe<quint16>(fmt, static_cast<quint16>(layout.bits));
-        appendLe<quint32>(fmt, layout.channels == 1 ? 4 : 3); // front centre; front left and right
-        appendLe<quint16>(fmt, layout.floatSamples ? 3 : 1);  // the sub-format's GUID...
-        fmt.append(QByteArray::fromHex("000000001000800000aa00389b71"));
-    } else if (layout.floatSamples) {
-        appendLe<quint16>(fmt, 0);
-    }
-
-    const qint64 declared = layout.declaredDataBytes >= 0 ? layout.declaredDataBytes : data.size();
+    appendLe<quint32>(fmt, static_cast<quint32>(layout.sampleRate) * 4);
+    appendLe<quint16>(fmt, 4); // bytes of a sample frame
+    appendLe<quint16>(fmt, 16);
     QByteArray dataChunk = chunk("data", data);
-    qToLittleEndian<quint32>(layout.rf64 ? 0xFFFFFFFFu : static_cast<quint32>(declared),
-                             dataChunk.data() + 4);
-    QByteArray body = "WAVE";
-    if (layout.rf64) {
-        QByteArray ds64;
-        appendLe<quint64>(ds64, 0); // RIFF size: not looked at
-        appendLe<quint64>(ds64, static_cast<quint64>(declared));
-        appendLe<quint64>(ds64, static_cast<quint64>(frames));
-        appendLe<quint32>(ds64, 0);
-        body += chunk("ds64", ds64);
-    }
-    body += chunk("fmt ", fmt) + layout.chunksBefore + dataChunk + layout.chunksAfter;
-    QByteArray file = layout.rf64 ? "RF64" : "RIFF";
-    appendLe<quint32>(file, layout.rf64 ? 0xFFFFFFFFu : static_cast<quint32>(body.size()));
+    if (layout.declaredDataBytes >= 0)
+        qToLittleEndian<quint32>(static_cast<quint32>(layout.declaredDataBytes), dataChunk.data() + 4);
+    const QByteArray body = "WAVE" + chunk("fmt ", fmt) + layout.chunksBefore + dataChunk
+                            + layout.chunksAfter;
+    QByteArray file = "RIFF";
+    appendLe<quint32>(file, static_cast<quint32>(body.size()));
     return file + body;
+}
+
+QByteArray soundFile(int format, double seconds, int sampleRate, int channels)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("sound")));
+    SF_INFO info{0, sampleRate, channels, format, 0, 0};
+    SNDFILE *sound = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_WRITE, &info);
+    const auto frames = static_cast<sf_count_t>(seconds * sampleRate);
+    std::vector<double> samples;
+    for (sf_count_t i = 0; i < frames * channels; ++i)
+        samples.push_back(0.3 * std::sin(2.0 * std::numbers::pi * 440.0 * double(i / channels) / sampleRate));
+    if (!sound)
+        return {};
+    const bool written = sf_writef_double(sound, samples.data(), frames) == frames;
+    if (sf_close(sound) != 0 || !written)
+        return {};
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

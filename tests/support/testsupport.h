@@ -13,15 +13,10 @@ QString standinEncoder();
 QString realLame();
 QString binDir();
 
-// The layout of a WAV file holding a 440 Hz sine tone.
+// The layout of a 16-bit PCM stereo WAV file holding a 440 Hz sine tone.
 struct WavLayout {
     double seconds = 0.3;
     int sampleRate = 44100;
-    int channels = 2;
-    int bits = 16;             // 8 (unsigned), 16, 24 or 32
-    bool floatSamples = false; // 32-bit float
-    bool extensible = false;   // WAVE_FORMAT_EXTENSIBLE
-    bool rf64 = false;         // RF64 with a ds64 chunk
     // Whole chunks (see chunk()) before and after the data chunk.
     QByteArray chunksBefore{}, chunksAfter{};
     // Data bytes the header declares, when it is to differ from those written.
@@ -31,6 +26,8 @@ struct WavLayout {
 // One chunk: its id, its size, its body and, for an odd size, the pad byte.
 QByteArray chunk(const QByteArray &id, const QByteArray &body);
 QByteArray wavFile(const WavLayout &layout);
+// A 440 Hz tone as libsndfile writes it in format (SF_FORMAT_...); empty when it cannot.
+QByteArray soundFile(int format, double seconds = 0.3, int sampleRate = 44100, int channels = 2);
 
 // False when the file cannot be written.
 bool writeFile(const QString &path, const QByteArray &bytes);
