@@ -7,10 +7,6 @@
 #include "settings/cinifile.h"
 #include "settings/keys.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
 #include <limits>
 
@@ -28,9 +24,6 @@ const QString kErrorTitle = QStringLiteral("Error!");
 
 // A box taller than the screen is no use: past this many the rest are counted.
 constexpr qsizetype kMaxListedFailures = 20;
-
-// One file, however a row names it.
-QString fileKey(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 } // namespace
 
@@ -57,6 +50,7 @@ void BatchRun::cmdEncode_Click()
     m_filesTried = 0;
     m_failures.clear();
     m_written.clear();
+    m_sources.clear();
 
     run();
 
@@ -83,7 +77,8 @@ void BatchRun::abandon()
     m_abandoned = true;
     // The encoder is killed as soon as the runner sees the request, not at the
     // end of its wait.
-    InterruptShellWait();
+    if (m_encoder)
+        m_encoder->abandon();
 }
 
 void BatchRun::rowsRemoved(int first, int count)
@@ -137,11 +132,13 @@ void BatchRun::run()
     // Each button that reads on saves its code at once; the last one wins, and
     // with none on the previous run's parameters stay.
     const PresetButtons buttons = m_view.presetButtons();
-    for (const EncodePreset &preset :
-         PresetsReadingOn(buttons.opt128, buttons.optVar, buttons.Opt256, buttons.optCustom, customText)) {
-        s.strParams = preset.strParams;
-        m_settings.WriteFile(settings::keys::kSettings, settings::keys::kDefaultEncoding, preset.code);
-    }
+    const std::optional<EncodePreset> chosen = ChooseEncodePreset(
+        buttons.opt128, buttons.optVar, buttons.Opt256, buttons.optCustom, customText,
+        [this](const EncodePreset &preset) {
+            m_settings.WriteFile(settings::keys::kSettings, settings::keys::kDefaultEncoding, preset.code);
+        });
+    if (chosen)
+        s.strParams = chosen->strParams;
 
     s.strCommandBase = s.strLamePath + s.strParams;
     // Raw samples asked for: an input without a header is what the user meant.
@@ -153,6 +150,10 @@ void BatchRun::run()
     const QString strTrackCount = QString::number(rowsAtStart);
     m_lastIndex = std::min(rowsAtStart, kMaxRows) - 1;
     s.intTrack = 0;
+    for (int row = 0; row <= m_lastIndex; ++row) {
+        const QString text = m_view.rowText(row);
+        m_sources.insert(platform::fileIdentity(text), text);
+    }
 
     m_inRows = true;
     walkRows(strTrackCount);
@@ -184,16 +185,9 @@ void BatchRun::walkRows(const QString &strTrackCount)
         s.strMp3Path = naming.strMp3Path;
         s.strCommand = BuildCommandLine(s.strCommandBase, rowText, s.strMp3Path);
 
-        // Two sources of one name, encoded into one folder: the second would
-        // silently replace the first's MP3. The same source again gives the same
-        // file and is encoded again.
-        const auto written = m_written.constFind(fileKey(s.strMp3Path));
-        if (written != m_written.cend() && *written != fileKey(rowText)) {
+        if (const QString refusal = overwriteRefusal(rowText); !refusal.isEmpty()) {
             ++m_filesTried;
-            m_failures.append(
-                {rowText,
-                 QStringLiteral("would overwrite %1, written earlier in this run").arg(s.strMp3Path),
-                 {}});
+            m_failures.append({rowText, refusal, {}});
             ++s.intTrack; // no events ran since the last look at the stop request
             continue;
         }
@@ -203,21 +197,21 @@ void BatchRun::walkRows(const QString &strTrackCount)
                                + QString::number(s.intTrack + 1 + m_removedBefore) + QLatin1Char('/')
                                + strTrackCount + QLatin1Char(')'));
         m_view.setProgressColour(colours::TextWorking);
-        m_view.showRunProgress(static_cast<double>(s.intTrack) / (m_lastIndex + 1));
+        showProgress(0);
 
         letEventsRun();
         if (m_abandoned)
             return;
 
-        const platform::FileStamp before = platform::fileStamp(s.strMp3Path);
-        const ShellResult result = ShellAndWait(s.strCommand, s.strMp3Path, m_view, m_doEvents,
-                                                [this] { return m_abandoned; });
+        m_encoder = std::make_unique<EncoderRun>(s.strCommand, s.strMp3Path);
+        const ShellResult result = m_encoder->ShellAndWait(
+            m_view, m_doEvents, {}, [this](double fileShare) { showProgress(fileShare); });
+        const std::unique_ptr<EncoderRun> encoder = std::move(m_encoder);
         if (m_abandoned) {
             // The encoder was killed half-way: what it wrote is no MP3 file. A file
             // it never reached is left as it was.
-            if (result.outcome == ShellResult::Outcome::Abandoned
-                && platform::fileStamp(s.strMp3Path) != before)
-                QFile::remove(s.strMp3Path);
+            if (result.outcome == ShellResult::Outcome::Abandoned)
+                encoder->removeWritten();
             return;
         }
 
@@ -228,7 +222,7 @@ void BatchRun::walkRows(const QString &strTrackCount)
             return;
         }
         ++m_filesTried;
-        judgeRow(rowText, result, before);
+        judgeRow(rowText, result, *encoder);
 
         if (s.lngStopRequest == kStopRequested) {
             endStopped();
@@ -238,37 +232,57 @@ void BatchRun::walkRows(const QString &strTrackCount)
     }
 }
 
-// A row failed when its encoder did, or when the checks of its files find that
-// exit code 0 gave no usable MP3. Of a failed row, the MP3 file that its encoder
-// created or changed goes, unless it holds the audio there was; one that the
-// encoder never reached stays. No other path is ever removed.
-void BatchRun::judgeRow(const QString &row, const ShellResult &result, const platform::FileStamp &before)
+// Why a row's MP3 file may not be written, or empty. Two sources of one name,
+// encoded into one folder: the second would silently replace the first's MP3. An
+// MP3 path that leads to a source of the run (through a link, or a name that
+// differs in case only on a file system that ignores case) would destroy it. The
+// same source again, however its path is spelt, gives the same file and is
+// encoded again.
+QString BatchRun::overwriteRefusal(const QString &row) const
 {
     const QString &mp3 = m_state.strMp3Path;
+    const platform::FileIdentity target = platform::fileIdentity(mp3);
+    if (const auto source = m_sources.constFind(target); source != m_sources.cend())
+        return QStringLiteral("would overwrite %1, which is the source file %2").arg(mp3, *source);
+    const auto written = m_written.constFind(target);
+    if (written != m_written.cend() && *written != platform::fileIdentity(row))
+        return QStringLiteral("would overwrite %1, written earlier in this run").arg(mp3);
+    return {};
+}
+
+// A row failed when its encoder did, or when the checks of its files find that
+// exit code 0 gave no usable MP3. Of a failed row, what its encoder created or
+// changed goes, unless it holds the audio there was; a file that the encoder
+// never reached stays. No other path is ever removed.
+void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRun &encoder)
+{
     QString why;
     bool keep = false;
     if (result.killedBySignal) {
         why = QStringLiteral("ended by a signal (exit code %1)").arg(result.exitCode);
     } else if (result.exitCode != 0) {
         why = QStringLiteral("exit code %1").arg(result.exitCode);
-    } else if (const auto failure = audiocheck::checkEncoded(row, mp3, m_rawInput)) {
+    } else if (const auto failure = encoder.checkEncoded(row, m_rawInput)) {
         why = failure->why;
         keep = failure->keepMp3;
     }
 
-    const platform::FileStamp after = platform::fileStamp(mp3);
-    const bool written = after.exists && after != before;
+    const bool written = encoder.wroteMp3();
     if (written && (why.isEmpty() || keep))
-        m_written.insert(fileKey(mp3), fileKey(row));
+        m_written.insert(platform::fileIdentity(m_state.strMp3Path), platform::fileIdentity(row));
     if (why.isEmpty())
         return;
     if (written && keep)
         why += QStringLiteral("; the MP3 file was kept");
-    else if (written && QFile::remove(mp3))
-        why += QStringLiteral("; the MP3 file was removed");
     else if (written)
-        why += QStringLiteral("; the MP3 file could not be removed");
+        why += QStringLiteral("; ") + encoder.removeWritten();
     m_failures.append({row, why, result.errorTail});
+}
+
+// The whole run's share done: the files finished and the current file's share.
+void BatchRun::showProgress(double fileShare)
+{
+    m_view.showRunProgress((m_state.intTrack + fileShare) / (m_lastIndex + 1));
 }
 
 void BatchRun::returnToIdle()

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 namespace settings {
 class Cinifile;
@@ -56,7 +57,7 @@ public:
     void cmdCancel_Click();
 
     // For a window that is going away during a run: the running encoder is
-    // killed at once (also from inside the runner's wait), its incomplete output
+    // killed at once (also from inside the runner's wait), what it wrote
     // removed, and nothing more is encoded. The run unwinds without touching the
     // view again.
     void abandon();
@@ -84,7 +85,9 @@ private:
     void run();
     void walkRows(const QString &strTrackCount);
     void letEventsRun();
-    void judgeRow(const QString &row, const ShellResult &result, const platform::FileStamp &before);
+    QString overwriteRefusal(const QString &row) const;
+    void judgeRow(const QString &row, const ShellResult &result, EncoderRun &encoder);
+    void showProgress(double fileShare);
     void returnToIdle(); // Encode on, Cancel off, lamps idle
     void setLampsIdle();
     void endEmptyList();
@@ -111,8 +114,12 @@ private:
     int m_removedBefore = 0;
     int m_filesTried = 0;
     QList<FailedFile> m_failures;
-    // MP3 files this run has written, each with the source it came from.
-    QHash<QString, QString> m_written;
+    // MP3 files this run has written, each with the source it came from, and the
+    // sources of the run's rows with their row texts: an MP3 never replaces one.
+    QHash<platform::FileIdentity, platform::FileIdentity> m_written;
+    QHash<platform::FileIdentity, QString> m_sources;
+    // The encoder's run on the current row; abandon() reaches it there.
+    std::unique_ptr<EncoderRun> m_encoder;
     bool m_rawInput = false; // the parameters tell the encoder to read raw samples
 };
 

@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace batch {
 
 namespace {
@@ -46,28 +48,23 @@ EncodePreset MakeEncodePreset(EncodePreset::Kind kind, const QString &customText
             settings::keys::kCodeCustom};
 }
 
-QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool optCustom,
-                                     const QString &customText)
-{
-    QList<EncodePreset> on;
-    if (opt128)
-        on.append(MakeEncodePreset(EncodePreset::Kind::P128, customText));
-    if (optVar)
-        on.append(MakeEncodePreset(EncodePreset::Kind::VBR, customText));
-    if (Opt256)
-        on.append(MakeEncodePreset(EncodePreset::Kind::P256, customText));
-    if (optCustom)
-        on.append(MakeEncodePreset(EncodePreset::Kind::Custom, customText));
-    return on;
-}
-
 std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256, bool optCustom,
-                                               const QString &customText)
+                                               const QString &customText,
+                                               const std::function<void(const EncodePreset &)> &eachOn)
 {
-    const QList<EncodePreset> on = PresetsReadingOn(opt128, optVar, Opt256, optCustom, customText);
-    if (on.isEmpty())
-        return std::nullopt;
-    return on.last();
+    std::optional<EncodePreset> chosen;
+    const std::pair<bool, EncodePreset::Kind> buttons[] = {{opt128, EncodePreset::Kind::P128},
+                                                           {optVar, EncodePreset::Kind::VBR},
+                                                           {Opt256, EncodePreset::Kind::P256},
+                                                           {optCustom, EncodePreset::Kind::Custom}};
+    for (const auto &[on, kind] : buttons) {
+        if (!on)
+            continue;
+        chosen = MakeEncodePreset(kind, customText);
+        if (eachOn)
+            eachOn(*chosen);
+    }
+    return chosen;
 }
 
 QString NormalizeOutFolder(const QString &folder)

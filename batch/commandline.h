@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace batch {
@@ -31,14 +32,13 @@ struct EncodePreset {
 // unchanged (not trimmed), one blank.
 EncodePreset MakeEncodePreset(EncodePreset::Kind kind, const QString &customText);
 
-// The presets whose buttons read on, in the order the buttons are tested:
-// opt128, optVar, Opt256, optCustom.
-QList<EncodePreset> PresetsReadingOn(bool opt128, bool optVar, bool Opt256, bool optCustom,
-                                     const QString &customText);
-
-// The last button in that order that reads on wins; none when no button is on.
+// The buttons are tested in the order opt128, optVar, Opt256, optCustom; the last
+// one that reads on wins, none when no button is on. eachOn, when given, hears the
+// preset of every button that reads on, in that order: the batch saves each code
+// at once, so the last one is left in the settings file.
 std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Opt256, bool optCustom,
-                                               const QString &customText);
+                                               const QString &customText,
+                                               const std::function<void(const EncodePreset &)> &eachOn = {});
 
 // The folder text ending in the native separator. An empty text gives "/", which
 // means "beside the source".

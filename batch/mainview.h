@@ -66,6 +66,8 @@ public:
     virtual int rowCount() const = 0;
     virtual void selectRow(int row) = 0;
     virtual QString selectedRowText() const = 0;
+    // The text of a row, without selecting it.
+    virtual QString rowText(int row) const = 0;
 
     virtual QString outPathText() const = 0; // txtOutPath
     virtual QString customText() const = 0;  // txtCustom

@@ -56,6 +56,7 @@ public:
     int rowCount() const override { return int(rows.size()); }
     void selectRow(int row) override { selected = row; }
     QString selectedRowText() const override { return selected >= 0 ? rows.at(selected) : QString(); }
+    QString rowText(int row) const override { return rows.value(row); }
     QString outPathText() const override { return outPath; }
     QString customText() const override { return {}; }
     PresetButtons presetButtons() const override { return {.opt128 = true}; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -65,6 +66,28 @@ struct FileStamp {
 // The stamp of the file at path, following symbolic links; exists is false when
 // there is none (or it cannot be looked at).
 FileStamp fileStamp(const QString &path);
+
+// One file however a path spells it (through links, "..", another case on a file
+// system that ignores case): the device and inode of a file that exists, else
+// the canonical folder and the name of a file that a write would create there.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    QString missing; // for a file that does not exist (yet)
+
+    bool operator==(const FileIdentity &) const = default;
+};
+
+FileIdentity fileIdentity(const QString &path);
+
+inline size_t qHash(const FileIdentity &id, size_t seed = 0)
+{
+    return qHashMulti(seed, id.device, id.inode, id.missing);
+}
+
+// The file that a write through path reaches: the end of its chain of symbolic
+// links, made absolute; path itself when it is no link.
+QString linkTarget(const QString &path);
 
 // One child process. It is started directly (no shell), with standard input and
 // output on the null device and the tail of standard error kept for failure

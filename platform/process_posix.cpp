@@ -146,6 +146,26 @@ FileStamp fileStamp(const QString &path)
                      .changedNs = info.st_ctim.tv_sec * kNsPerSecond + info.st_ctim.tv_nsec};
 }
 
+QString linkTarget(const QString &path)
+{
+    QString target = path;
+    // A chain longer than the system follows is left where it stands.
+    for (int hops = 0; hops < 40 && QFileInfo(target).isSymLink(); ++hops)
+        target = QFileInfo(target).symLinkTarget();
+    return target;
+}
+
+FileIdentity fileIdentity(const QString &path)
+{
+    const FileStamp stamp = fileStamp(path);
+    if (stamp.exists)
+        return FileIdentity{.device = stamp.device, .inode = stamp.inode, .missing = {}};
+    const QFileInfo file(linkTarget(QFileInfo(path).absoluteFilePath()));
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return FileIdentity{.missing = (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder)
+                                   + QLatin1Char('/') + file.fileName()};
+}
+
 ChildProcess::ChildProcess() = default;
 
 ChildProcess::~ChildProcess() { kill(); }

@@ -15,8 +15,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace batch;
 using namespace settings;
+using Links = QMap<QString, QString>; // link, target
+using Sizes = QMap<QString, qint64>;  // -1: no file
 
 namespace {
 
@@ -84,11 +88,6 @@ struct Rig : ConfigView {
     {
         cancelled = true;
         batch.cmdCancel_Click();
-    }
-    void removeFirstRow()
-    {
-        view.rows.removeFirst();
-        batch.rowsRemoved(0, 1);
     }
     void abandon()
     {
@@ -159,6 +158,7 @@ struct Case {
     int atCall = 2;
     QString encoded{}; // letters of the MP3 files written in full
     QString earlier{}; // letters of MP3 files there before the run: they stay unless the report says removed
+    QList<double> progress{}; // the run's progress as told beside the window, repeats left out
 };
 
 const QByteArray kEarlierMp3 = "an MP3 file from an earlier run";
@@ -194,7 +194,11 @@ private slots:
         };
         const QStringList abandonedSteps = kStartSteps + rowSteps(0, 2).mid(0, 6);
         const QString slowly = QStringLiteral("--bytes 100000 --chunk 1000 --interval 50");
-        QTest::newRow("three rows are encoded and the run completes") << Case{.encoded = "abc"} << three;
+        QTest::newRow("three rows are encoded, the share of each file told, and the run completes")
+            << Case{.custom = "--bytes 1500 --stderr \"  1/2   (50%)|\"",
+                    .encoded = "abc",
+                    .progress = {0, 0.5 / 3, 1 / 3.0, 1.5 / 3, 2 / 3.0, 2.5 / 3}}
+            << three;
         QTest::newRow("Cancel during the second of three files stops after it")
             << Case{.action = kCancel, .atRow = 1, .encoded = "ab"}
             << kStartSteps + rowSteps(0, 3) + rowSteps(1, 3, kStopRequest) + kStoppedSteps;
@@ -234,21 +238,9 @@ private slots:
             << oneFails("--no-output --exit 1", "a") << failed("exit code 1");
         QTest::newRow("exit code 3 after the encoder rewrote an earlier MP3: removed")
             << oneFails("--bytes 1500 --exit 3", "a") << failed("exit code 3" + removed);
-        QTest::newRow("two sources of one name into one folder: the second not encoded, the first again")
-            << Case{.rows = {"x/a.wav", "y/a.wav", "x/a.wav"}, .outFolder = "out", .encoded = "a"}
-            << kStartSteps + rowSteps(0, 3) + selecting(1) + rowSteps(2, 3).replaceInStrings("c.mp3", "a.mp3")
-                   + failedEnd("1 of 3 files",
-                               "{d}/y/a.wav: would overwrite {d}/out/a.mp3, written earlier in this run");
         QTest::newRow("every row removed during the first file, the batch not told")
             << Case{.action = [](Rig &r) { r.view.rows.clear(); }, .atRow = 0, .encoded = "a"}
             << kStartSteps + rowSteps(0, 3) + kCompletedSteps;
-        QTest::newRow("first row removed during the second file, the batch told")
-            << Case{.action = &Rig::removeFirstRow, .atRow = 1, .encoded = "abc"}
-            << kStartSteps + rowSteps(0, 3) + rowSteps(1, 3)
-                   + rowSteps(2, 3).replaceInStrings("select 2", "select 1") + kCompletedSteps;
-        QTest::newRow("row added during the first file waits for the next run")
-            << Case{.action = [](Rig &r) { r.view.rows << r.path("d.wav"); }, .atRow = 0, .encoded = "abc"}
-            << three;
         QTest::newRow("abandoned before the encoder starts") << abandoned(1, slowly) << abandonedSteps;
         QTest::newRow("abandoned while the encoder writes: its MP3 removed")
             << abandoned(3, slowly) << abandonedSteps;
@@ -275,6 +267,11 @@ private slots:
         rig.action = run.action;
         QCOMPARE(rig.run(), steps.replaceInStrings("{d}", rig.dir.path()));
         QCOMPARE(childProcessCount(), 0);
+        QCOMPARE(rig.view.ends.size(), rig.opsAtAbandon >= 0 ? 0 : 1);
+        QList<double> progress = rig.view.progress;
+        progress.erase(std::unique(progress.begin(), progress.end()), progress.end());
+        if (!run.progress.isEmpty())
+            QCOMPARE(progress, run.progress);
         // An abandon ends the run at once, not at the runner's next poll; not even pending events run after
         // it, and an encoder killed half-way had written.
         if (rig.opsAtAbandon >= 0) {
@@ -302,6 +299,125 @@ private slots:
             QCOMPARE(again.mid(again.size() - kCompletedSteps.size()), kCompletedSteps);
             QVERIFY(QFile::exists(rig.path(mp3(run.rows.size() - 1))));
         }
+    }
+
+    // Rows removed from inside the run, as the list removes them, while an encoder runs: the rows after
+    // them go on, numbered as they stood at the start; rows ahead shorten the run; rows added wait.
+    void rowsRemovedDuringTheRun_data()
+    {
+        QTest::addColumn<int>("atRow"); // removed while this row's encoder runs
+        QTest::addColumn<int>("added"); // rows appended just before
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("tracks"); // the status lines, "Encoding track " left out
+        const QString all = QStringLiteral("a.mp3 (1/4)|b.mp3 (2/4)|c.mp3 (3/4)|d.mp3 (4/4)");
+        QTest::newRow("the current row: the next follows") << 1 << 0 << 1 << 1 << all;
+        QTest::newRow("a row done: the rest keep their numbers") << 2 << 0 << 0 << 1 << all;
+        QTest::newRow("the last row while it runs") << 3 << 0 << 3 << 1 << all;
+        QTest::newRow("a row ahead: passed over, the rest count on")
+            << 0 << 0 << 2 << 1 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)";
+        QTest::newRow("three rows across the current one")
+            << 1 << 0 << 0 << 3 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)";
+        QTest::newRow("a row added: it waits for the next run") << 0 << 1 << 0 << 0 << all;
+        QTest::newRow("a row added, then removed: the run keeps its last") << 1 << 1 << 4 << 1 << all;
+    }
+    void rowsRemovedDuringTheRun()
+    {
+        QFETCH(int, atRow);
+        QFETCH(int, added);
+        QFETCH(int, first);
+        QFETCH(int, count);
+        QFETCH(QString, tracks);
+        Rig rig({"a.wav", "b.wav", "c.wav", "d.wav"});
+        rig.view.custom = QStringLiteral("--delay 100 --bytes 1500");
+        rig.atRow = atRow;
+        rig.atCall = 2;
+        rig.action = [&](Rig &r) {
+            for (int i = 0; i < added; ++i)
+                r.view.rows << r.path("e.wav");
+            r.view.rows.remove(first, count);
+            r.batch.rowsRemoved(first, count);
+        };
+        const QStringList activity = rig.run().filter("activity: ").replaceInStrings("activity: ", "");
+        QCOMPARE(activity.filter("Encoding track ").replaceInStrings("Encoding track ", "").join('|'),
+                 tracks);
+        QCOMPARE(activity.last(), "Done!");
+        QCOMPARE(rig.view.ends.size(), 1);
+        for (const char *name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})
+            QCOMPARE(QFileInfo(rig.path(name)).size(), tracks.contains(name) ? 1500 : 0);
+    }
+
+    // One file is one file however its path is spelt, with real files and links; what an encoder wrote
+    // through a link is removed, the link stays. Every row's source is a WAV file the test writes.
+    void filesAreKnownByIdentity_data()
+    {
+        QTest::addColumn<Links>("links");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("outFolder");
+        QTest::addColumn<QString>("custom");
+        QTest::addColumn<QString>("report"); // the failure box; empty: "Done!"
+        QTest::addColumn<Sizes>("sizes");
+        const Links lnk{{"lnk", "x"}}, outLink{{"out/a.mp3", "t/a.mp3"}};
+        const QString fine = QStringLiteral("--bytes 1500"), fails = QStringLiteral("--bytes 1500 --exit 1");
+        QTest::newRow("one source again through a folder link: encoded again")
+            << lnk << QStringList{"x/a.wav", "lnk/a.wav"} << "" << fine << "" << Sizes{{"x/a.mp3", 1500}};
+        QTest::newRow("another source whose MP3 name differs in case only, through the link: refused")
+            << lnk << QStringList{"x/a.wav", "lnk/a.WAV"} << "" << fine
+            << "1 of 2 files could not be encoded:\n\n"
+               "{d}/lnk/a.WAV: would overwrite {d}/lnk/a.mp3, written earlier in this run"
+            << Sizes{{"x/a.mp3", 1500}};
+        QTest::newRow("two sources of one name into one folder: the second refused, the first again")
+            << Links{} << QStringList{"x/a.wav", "y/a.wav", "x/a.wav"} << "out" << fine
+            << "1 of 3 files could not be encoded:\n\n"
+               "{d}/y/a.wav: would overwrite {d}/out/a.mp3, written earlier in this run"
+            << Sizes{{"out/a.mp3", 1500}};
+        QTest::newRow("an MP3 path that links to a later row's source: refused, the source kept")
+            << Links{{"out/x.mp3", "y/b.wav"}} << QStringList{"z/x.wav", "y/b.wav"} << "out" << fine
+            << "1 of 2 files could not be encoded:\n\n"
+               "{d}/z/x.wav: would overwrite {d}/out/x.mp3, which is the source file {d}/y/b.wav"
+            << Sizes{{"out/b.mp3", 1500}};
+        QTest::newRow("a failed row's MP3 path is a link: the file written through it removed")
+            << outLink << QStringList{"a.wav"} << "out" << fails
+            << "1 of 1 file could not be encoded:\n\n{d}/a.wav: exit code 1; the MP3 file {d}/t/a.mp3 "
+               "(the target of the link {d}/out/a.mp3) was removed"
+            << Sizes{{"t/a.mp3", -1}};
+        QTest::newRow("a failed row's MP3 path is no link: the MP3 file removed")
+            << Links{} << QStringList{"a.wav"} << "out" << fails
+            << "1 of 1 file could not be encoded:\n\n{d}/a.wav: exit code 1; the MP3 file was removed"
+            << Sizes{{"out/a.mp3", -1}};
+    }
+    void filesAreKnownByIdentity()
+    {
+        QFETCH(Links, links);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, outFolder);
+        QFETCH(QString, custom);
+        QFETCH(QString, report);
+        QFETCH(Sizes, sizes);
+        Rig rig(rows, outFolder);
+        rig.view.custom = custom;
+        for (auto link = links.cbegin(); link != links.cend(); ++link) {
+            QVERIFY(QDir().mkpath(QFileInfo(rig.path(link.key())).path()));
+            QVERIFY(QDir().mkpath(rig.path(link->contains('.') ? QFileInfo(*link).path() : *link)));
+            QVERIFY(QFile::link(rig.path(*link), rig.path(link.key())));
+        }
+        QHash<QString, qint64> sources;
+        for (const QString &row : rows) {
+            QVERIFY(QDir().mkpath(QFileInfo(rig.path(row)).path()));
+            QVERIFY(testsupport::writeToneWav(rig.path(row), 0.1));
+            sources.insert(row, QFileInfo(rig.path(row)).size());
+        }
+        const QStringList ops = rig.run();
+        QCOMPARE(ops.last(), report.isEmpty() ? QStringLiteral("config unload")
+                                              : "box [Encoding errors]: "
+                                                    + QString(report).replace("{d}", rig.dir.path()));
+        for (const QString &link : links.keys())
+            QVERIFY(QFileInfo(rig.path(link)).isSymLink());
+        for (auto source = sources.cbegin(); source != sources.cend(); ++source)
+            QCOMPARE(QFileInfo(rig.path(source.key())).size(), *source);
+        for (auto size = sizes.cbegin(); size != sizes.cend(); ++size)
+            QCOMPARE(QFileInfo::exists(rig.path(size.key())) ? QFileInfo(rig.path(size.key())).size() : -1,
+                     *size);
     }
 
     // At a first run without a button on, the command holds no parameters and nothing is saved.

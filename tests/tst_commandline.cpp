@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The text logic of a run: which preset the buttons choose, and the MP3 name of a row or why it gets none.
+// The text logic of a run: which preset the buttons choose, the MP3 name of a row or why it gets none,
+// and how a command line splits into a program and its arguments, against real files.
 #include "batch/commandline.h"
 #include "batch/mainview.h"
+#include "platform/process.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+
+static const QString kBinName = QStringLiteral("purlwave-split-enc");
 
 using namespace batch;
 
@@ -14,7 +20,39 @@ Q_DECLARE_METATYPE(PresetButtons)
 class TestCommandLine : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
+    QString expand(QString text) const { return text.replace(QStringLiteral("{d}"), m_dir.path()); }
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // "Program" and "Program Files/enc" both exist: a shortest-first search would run the first.
+        for (const QString &name :
+             QStringList{"enc", "Program", "Program Files/enc", "plain", "bin/" + kBinName}) {
+            QFile f(m_dir.filePath(name));
+            QVERIFY(QDir().mkpath(QFileInfo(f).path()) && f.open(QIODevice::WriteOnly));
+            QVERIFY(
+                f.setPermissions(QFile::ReadOwner | (name == "plain" ? QFile::WriteOwner : QFile::ExeOwner)));
+        }
+        // The empty entry must not make the current folder a search folder.
+        qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + "::/usr/bin:/bin");
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+    }
+
+    void splitsIntoProgramAndArguments_data(); // below: moc misreads some of its raw strings
+    void splitsIntoProgramAndArguments()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        const std::optional<platform::SplitCommand> split = platform::splitCommandLine(expand(commandLine));
+        QCOMPARE(split.has_value(), !program.isEmpty());
+        QCOMPARE(split ? split->program : QString(), expand(program));
+        QCOMPARE(split ? split->arguments : QStringList(), arguments.replaceInStrings("{d}", m_dir.path()));
+    }
+
     // Each button that reads on gives its preset, in the order of the buttons: the last one is used.
     void presetsFollowTheButtonsOn_data()
     {
@@ -34,13 +72,13 @@ private slots:
         QFETCH(PresetButtons, buttons);
         QFETCH(QStringList, codes);
         QFETCH(QString, params);
-        const QList<EncodePreset> presets = PresetsReadingOn(buttons.opt128, buttons.optVar, buttons.Opt256,
-                                                             buttons.optCustom, " -q 2");
         QStringList codesOn;
-        for (const EncodePreset &preset : presets)
-            codesOn << preset.code;
+        const std::optional<EncodePreset> chosen = ChooseEncodePreset(
+            buttons.opt128, buttons.optVar, buttons.Opt256, buttons.optCustom, " -q 2",
+            [&](const EncodePreset &preset) { codesOn << preset.code; });
         QCOMPARE(codesOn, codes);
-        QCOMPARE(presets.isEmpty() ? QString() : presets.last().strParams, params);
+        QCOMPARE(chosen ? chosen->strParams : QString(), params);
+        QCOMPARE(chosen ? chosen->code : QString(), codes.value(codes.size() - 1));
     }
 
     void rowIsNamedOrRefused_data()
@@ -96,6 +134,52 @@ private slots:
         QCOMPARE(naming.strMp3Name, path.section('/', -1));
     }
 };
+
+void TestCommandLine::splitsIntoProgramAndArguments_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("program"); // empty: no program is found
+    QTest::addColumn<QStringList>("arguments");
+    const QString enc = QStringLiteral("{d}/enc"), files = QStringLiteral("{d}/Program Files/enc");
+    const QStringList none;
+    QTest::newRow("as the batch builds it: preset, two blanks, quoted paths with blanks")
+        << R"({d}/enc -h  "{d}/Program Files/in.wav" "{d}/out.mp3")" << enc
+        << QStringList{"-h", "{d}/Program Files/in.wav", "{d}/out.mp3"};
+    QTest::newRow("longest prefix wins over an executable shorter one")
+        << R"({d}/Program Files/enc -h  "x.wav")" << files << QStringList{"-h", "x.wav"};
+    QTest::newRow("shorter prefix when the longer is missing")
+        << R"({d}/Program Files/missing -h "x")"
+        << "{d}/Program" << QStringList{"Files/missing", "-h", "x"};
+    QTest::newRow("whole text when it holds no quote") << files << files << none;
+    QTest::newRow("blanks and tabs between arguments, an unbalanced quote runs to the end")
+        << " \t{d}/enc -h\t-V \t1 \t \"a b  c" << enc << QStringList{"-h", "-V", "1", "a b  c"};
+    QTest::newRow("quoted program whole")
+        << R"("{d}/Program Files/enc" -h "a")" << files << QStringList{"-h", "a"};
+    QTest::newRow("bare name found on the search path") << kBinName + " -h"
+                                                        << "{d}/bin/" + kBinName << QStringList{"-h"};
+    QTest::newRow("lone backslashes stay")
+        << R"({d}/enc a\b c\\d e\)" << enc << QStringList{"a\\b", "c\\\\d", "e\\"};
+    QTest::newRow("2n backslashes, quote: n") << R"({d}/enc x\\\\"y z")" << enc << QStringList{"x\\\\y z"};
+    QTest::newRow("2n+1 backslashes, quote: n, quote")
+        << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
+    QTest::newRow("doubled quote inside quotes gives a quote, empty quotes an empty argument")
+        << R"({d}/enc "a""b c" "" d)" << enc << QStringList{R"(a"b c)", "", "d"};
+    QTest::newRow("only blanks") << " \t  "
+                                 << "" << none;
+    QTest::newRow("empty quoted program") << R"("" -h)"
+                                          << "" << none;
+    QTest::newRow("missing program") << R"({d}/missing -h "a" "b")"
+                                     << "" << none;
+    QTest::newRow("file without execute permission") << R"({d}/plain -h "a")"
+                                                     << "" << none;
+    QTest::newRow("folder") << R"({d}/bin -h "a")"
+                            << "" << none;
+    QTest::newRow("quoted program has no shorter fallback") << R"("{d}/Program Files/missing" -h)"
+                                                            << "" << none;
+    // The current folder holds "enc", but a bare name is looked up on PATH only.
+    QTest::newRow("bare name in the current folder only") << "enc -h"
+                                                          << "" << none;
+}
 
 QTEST_APPLESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <ctime>
+
 using namespace batch;
 
 namespace {
@@ -54,12 +56,14 @@ class TestShell : public QObject {
         m_view.ops << "doEvents";
         QCoreApplication::processEvents();
     }
+    double m_share = -1; // of the file, as the encoder said at the last poll
     ShellResult run(const QString &commandLine)
     {
         const QDeadlineTimer deadline(30000); // a stuck encoder fails the test, not hangs it
-        return ShellAndWait(
-            commandLine, m_out, m_view, [this] { doEvents(); },
-            [&deadline] { return deadline.hasExpired(); });
+        return EncoderRun(commandLine, m_out)
+            .ShellAndWait(
+                m_view, [this] { doEvents(); }, [&] { return deadline.hasExpired(); },
+                [this](double share) { m_share = share; });
     }
 
 private slots:
@@ -77,20 +81,23 @@ private slots:
         QTest::addColumn<QString>("caption"); // when given, the one poll shows it
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("errorTail");
+        QTest::addColumn<double>("share"); // of the file, as the encoder said last
         // Rows run one after the other, so each also checks that a call starts dim.
         QTest::newRow("500 bytes, tie to even 0") << "--bytes 500"
-                                                  << "0kbytes" << 0 << "";
-        QTest::newRow("1500 bytes, tie to even 2") << "--bytes 1500"
-                                                   << "2kbytes" << 0 << "";
+                                                  << "0kbytes" << 0 << "" << 0.0;
+        QTest::newRow("1500 bytes, tie to even 2, the last share the encoder gave")
+            << "--bytes 1500 --stderr \"   1/767   ( 0%)|\r  100/767   (13%)|  0:01/\""
+            << "2kbytes" << 0 << "" << 0.13;
         QTest::newRow("no output file reads 0") << "--no-output"
-                                                << "0kbytes" << 0 << "";
+                                                << "0kbytes" << 0 << "" << 0.0;
         QTest::newRow("progress figures and blank lines dropped, a message beyond ASCII kept")
             << "--stderr \"  10%\r 100%\r\" --stderr \"\" --stderr \"Datei größer als erlaubt\" --exit 1"
-            << "" << 1 << "Datei größer als erlaubt";
+            << "" << 1 << "Datei größer als erlaubt" << 0.0;
         QTest::newRow("flood on standard error keeps only its last five lines")
             << "--stderr-lines 50000 --exit 1"
             << "" << 1
-            << "error line 49996\nerror line 49997\nerror line 49998\nerror line 49999\nerror line 50000";
+            << "error line 49996\nerror line 49997\nerror line 49998\nerror line 49999\nerror line 50000"
+            << 0.0;
     }
     void reportsSizeAndEnd()
     {
@@ -98,7 +105,9 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(int, exitCode);
         QFETCH(QString, errorTail);
+        QFETCH(double, share);
         const ShellResult result = run(command(options));
+        QCOMPARE(m_share, share);
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
         QCOMPARE(result.exitCode, exitCode);
         QCOMPARE(result.errorTail, errorTail);
@@ -146,7 +155,8 @@ private slots:
             this->doEvents();
         };
         // About 1.2 s of writing, so the first wait times out.
-        QVERIFY(ShellAndWait(command("--bytes 4000 --chunk 1000 --interval 300"), m_out, m_view, doEvents)
+        QVERIFY(EncoderRun(command("--bytes 4000 --chunk 1000 --interval 300"), m_out)
+                    .ShellAndWait(m_view, doEvents)
                     .succeeded());
         const QStringList captions = pollCaptions(m_view.ops);
         QVERIFY2(captions.size() >= 2, qPrintable(m_view.ops.join('\n')));
@@ -164,9 +174,11 @@ private slots:
         const auto ended = [] {
             return childProcessCount(true) == 1 || childProcessCount() == 0;
         }; // or reaped
-        const ShellResult result = ShellAndWait(
-            command("--bytes 5000"), m_out, m_view, [&] { QVERIFY(QTest::qWaitFor(ended, 10000)); },
-            [] { return true; });
+        EncoderRun run(command("--bytes 5000"), m_out);
+        const ShellResult result = run.ShellAndWait(m_view, [&] {
+            QVERIFY(QTest::qWaitFor(ended, 10000));
+            run.abandon();
+        });
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(QFileInfo(m_out).size(), 5000);
@@ -179,6 +191,28 @@ private slots:
         QTRY_VERIFY(!process.isRunning()); // the end is seen while events are processed
         QVERIFY(process.waitForEnd(500));
         QCOMPARE(process.exitCode(), 4);
+    }
+
+    // Last: once the application has been told to quit, no event loop of this
+    // process runs again. The program is then inside its own event loop.
+    void waitAfterTheApplicationQuitsBlocksInsteadOfSpinning()
+    {
+        int waits = 0;
+        double cpuMs = 0;
+        bool started = false;
+        QTimer::singleShot(0, [&] {
+            platform::ChildProcess sleeper;
+            started = sleeper.start(QStringLiteral("sleep 0.6"));
+            QCoreApplication::quit();
+            const std::clock_t cpuBefore = std::clock();
+            while (started && !sleeper.waitForEnd(200))
+                ++waits;
+            cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        });
+        QCoreApplication::exec();
+        QVERIFY(started);
+        QVERIFY2(waits <= 4, qPrintable(QString::number(waits)));
+        QVERIFY2(cpuMs < 200, qPrintable(QString::number(cpuMs)));
     }
 };
 

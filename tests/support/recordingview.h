@@ -19,6 +19,8 @@ public:
     int selected = -1;
     QString outPath, custom;
     batch::PresetButtons buttons;
+    QList<double> progress; // beside the window, kept apart from ops
+    QList<batch::RunOutcome> ends;
 
     void setCaption(const QString &t) override { ops << "caption: " + t; }
     void setLampColour(batch::Lamp lamp, quint32 c) override
@@ -40,6 +42,7 @@ public:
         selected = row;
     }
     QString selectedRowText() const override { return read("selectedRowText", rows.value(selected)); }
+    QString rowText(int row) const override { return rows.value(row); }
     QString outPathText() const override { return read("outPathText", outPath); }
     QString customText() const override { return read("customText", custom); }
     batch::PresetButtons presetButtons() const override { return read("presetButtons", buttons); }
@@ -47,6 +50,9 @@ public:
     {
         ops << (title ? QStringLiteral("box [%1]: %2").arg(*title, text) : "box: " + text);
     }
+
+    void showRunProgress(double fraction) override { progress << fraction; }
+    void runEnded(const batch::RunOutcome &outcome) override { ends << outcome; }
 
 private:
     template <typename T>

@@ -538,6 +538,12 @@ QString frmMain::selectedRowText() const
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
+QString frmMain::rowText(int row) const
+{
+    const QListWidgetItem *item = lstWavefiles->item(row);
+    return item ? item->text() : QString();
+}
+
 QString frmMain::outPathText() const { return txtOutPath->text(); }
 
 QString frmMain::customText() const { return txtCustom->text(); }

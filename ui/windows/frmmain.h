@@ -50,6 +50,7 @@ public:
     int rowCount() const override;
     void selectRow(int row) override;
     QString selectedRowText() const override;
+    QString rowText(int row) const override;
     QString outPathText() const override;
     QString customText() const override;
     batch::PresetButtons presetButtons() const override;
