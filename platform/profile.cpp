@@ -6,11 +6,8 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace platform {
 
@@ -216,28 +213,6 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
     if (out == data)
         return true;
     return replaceFile(path, out);
-}
-
-int removeInterruptedWrites(const QString &path, std::chrono::seconds minimumAge)
-{
-    if (path.isEmpty())
-        return 0;
-    const QFileInfo target(finalFile(path));
-    const QDir folder = target.absoluteDir();
-    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(target.fileName() + kInterruptedWriteInfix)
-        + QStringLiteral("[A-Za-z0-9]{6}")));
-    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-minimumAge.count());
-    int removed = 0;
-    const QFileInfoList candidates = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo &candidate : candidates) {
-        if (!leftover.match(candidate.fileName()).hasMatch() || candidate.isSymLink() || !candidate.isFile()
-            || candidate.lastModified().toUTC() >= cutoff)
-            continue;
-        if (QFile::remove(candidate.filePath()))
-            ++removed;
-    }
-    return removed;
 }
 
 } // namespace platform

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <chrono>
-
 // Profile (INI) files, one entry at a time, in place of the platform calls that
 // Windows offers for them. Texts are converted to the system's 8-bit encoding here.
 //
@@ -28,13 +26,5 @@ QString GetPrivateProfileString(const QString &section, const QString &key, cons
 // (a line break in any text, an empty name, '=' in the key, ']' in the section).
 bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
                                const QString &path);
-
-// A write that was killed part way can leave its temporary file beside the
-// profile file (beside the link's target when the file is a symbolic link): the
-// file's name, a dot and six letters or digits. Removes those that are regular
-// files last changed more than minimumAge ago; a younger one may belong to a
-// write under way. Nothing else is touched, links of that name included.
-// Returns how many were removed.
-int removeInterruptedWrites(const QString &path, std::chrono::seconds minimumAge = std::chrono::minutes(1));
 
 } // namespace platform

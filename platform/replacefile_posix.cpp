@@ -2,21 +2,12 @@
 #include "platform/replacefile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <QSaveFile>
 
-#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
-
-QString finalFile(const QString &path)
-{
-    QFileInfo info(path);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
-        info.setFile(info.symLinkTarget());
-    return info.isSymLink() ? path : info.filePath();
-}
 
 namespace {
 
@@ -31,25 +22,26 @@ bool writeInPlace(const QString &path, const QByteArray &data)
 
 bool replaceFile(const QString &path, const QByteArray &data)
 {
-    const QString target = finalFile(path);
-    const QFileInfo existing(target);
-    QTemporaryFile temporary(target + kInterruptedWriteInfix + QStringLiteral("XXXXXX"));
-    if (!temporary.open())
-        return existing.isFile() && writeInPlace(target, data);
-    const QFileDevice::Permissions permissions = existing.exists()
-                                                     ? QFile::permissions(target)
-                                                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                           | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (!temporary.setPermissions(permissions) || temporary.write(data) != data.size() || !temporary.flush()
-        || ::fdatasync(temporary.handle()) != 0)
-        return false;
-    // A rename replaces the old file in one step; the temporary name is gone after it.
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(),
-                    QFile::encodeName(target).constData())
-        != 0)
-        return false;
-    temporary.setAutoRemove(false);
-    return true;
+    struct stat old {};
+    const bool exists = ::stat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode);
+    // Qt's save file writes through a link, keeps the mode, uses an unnamed file
+    // where the system offers one, and syncs it before the rename.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return exists && writeInPlace(path, data);
+    // Root writing a user's file would otherwise make it root's: the user could
+    // then neither read nor save their choices.
+    struct stat created {};
+    const bool ownerKept = !exists
+                           || (::fstat(file.handle(), &created) == 0 && created.st_uid == old.st_uid
+                               && created.st_gid == old.st_gid)
+                           || ::fchown(file.handle(), old.st_uid, old.st_gid) == 0;
+    if (!ownerKept) {
+        // The file is not ours to give away; its mode lets us write it.
+        file.cancelWriting();
+        return writeInPlace(path, data);
+    }
+    return file.write(data) == data.size() && file.commit();
 }
 
 } // namespace platform

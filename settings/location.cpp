@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace settings {
 
@@ -17,16 +18,14 @@ QString &programFolderOverride()
     return folder;
 }
 
-// Creates the file to see that it can be, and removes it again, so that the
-// start-up's existence test still sees a first run.
-bool canCreate(const QString &path)
+// Whether the folder takes a new file, tried with a temporary file of another
+// name: one named like the settings file, left empty by a kill before its
+// removal, would be taken as the user's settings at the next start. Where the
+// system offers it the file has no name at all, and a kill leaves nothing.
+bool takesNewFile(const QString &folder)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    file.close();
-    file.remove();
-    return true;
+    QTemporaryFile probe(folder + QStringLiteral("/purlwave-write-test-XXXXXX"));
+    return probe.open();
 }
 
 bool isSeparator(QChar c) { return c == u'/' || c == QDir::separator(); }
@@ -70,7 +69,7 @@ SettingsLocation settingsLocation()
         return beside;
     // An installed program's folder is shared by every user, and a privileged
     // user could write into it; only a portable folder takes a settings file.
-    if (!there.exists() && !there.isSymLink() && !runsFromInstalledLayout() && canCreate(beside.path))
+    if (!there.exists() && !there.isSymLink() && !runsFromInstalledLayout() && takesNewFile(beside.folder))
         return beside;
 
     const QString userFolder = QDir::toNativeSeparators(

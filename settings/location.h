@@ -23,15 +23,18 @@ QString settingsFileName();
 // folder is always the one, whatever its permissions. Without one, a new one goes
 // there when the program is not installed and the folder takes it; otherwise the
 // file lives under the same name in the per-user configuration folder, which is
-// created as needed. Found afresh at every call, so both windows always name the
-// same file.
+// created as needed. Found afresh at every call: the main window asks at its
+// load, the configuration window at each of its loads, and each keeps the
+// answer. So the two windows can name different files when the program folder
+// changes while the program runs: a settings file appears in it or goes from
+// it, or it is made writable or read-only.
 struct SettingsLocation {
     QString folder;
     QString path;
 };
 SettingsLocation settingsLocation();
 
-// The settings file that both windows use: settingsLocation().path.
+// The settings file as a window's load finds it: settingsLocation().path.
 QString settingsFilePath();
 
 // The help file: beside the program, or else in ../share/purlwave/ relative to

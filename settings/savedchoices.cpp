@@ -2,7 +2,6 @@
 
 #include "settings/savedchoices.h"
 
-#include "platform/profile.h"
 #include "settings/cinifile.h"
 #include "settings/keys.h"
 #include "settings/location.h"
@@ -21,8 +20,6 @@ SavedChoices::SavedChoices(Cinifile &settings) : m_settings(settings) {}
 StartKind SavedChoices::restoreOrCreate(ChoicesView &view)
 {
     const SettingsLocation location = settingsLocation();
-    // What a write killed part way left behind; the file itself is whole.
-    platform::removeInterruptedWrites(location.path);
     const QFileInfo file(location.path);
     if (file.isFile()) {
         restore(view, location.path);

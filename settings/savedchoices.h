@@ -34,10 +34,9 @@ public:
     explicit SavedChoices(Cinifile &settings);
 
     // The load's last steps, after the lamps are idle: looks for the settings
-    // file and removes what interrupted writes left beside it; restores the
-    // output folder, the custom parameters and the preset from it when it is
-    // there, or else writes a new one with the defaults, chooses the 128 kbps
-    // preset and puts the output folder into txtOutPath.
+    // file; restores the output folder, the custom parameters and the preset
+    // from it when it is there, or else writes a new one with the defaults,
+    // chooses the 128 kbps preset and puts the output folder into txtOutPath.
     StartKind restoreOrCreate(ChoicesView &view);
 
     // What the window's change handlers call with the box's whole new text.

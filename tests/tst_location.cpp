@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Where the settings file is found and created, met as an ordinary user meets it:
-// the start-up runs in a separate program copied into a folder of its own, as an
-// unprivileged user when the tests run as root, since permissions do not hold
-// for root.
+// Where the settings file is found and created, met as a user meets it: this program, copied into a
+// folder of its own, runs the start-up there, as nobody when the tests run as root.
 
+#include "platform/profile.h"
+#include "settings/cinifile.h"
 #include "settings/location.h"
+#include "settings/savedchoices.h"
+#include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,15 +19,24 @@
 
 #include <optional>
 
+using testsupport::writeFile;
+
 namespace {
 const QByteArray kSaved("[PATHS]\nDestination Path=/saved/out\n");
-constexpr auto kReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                 | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+constexpr auto kReads = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr auto kWrites = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+constexpr auto kReadOnlyFolder = kReads | QFileDevice::ExeOwner | QFileDevice::ExeGroup
+                                 | QFileDevice::ExeOther;
 constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
-constexpr auto kReadOnlyFile = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
 
-// What the program folder holds before the start besides the program.
-enum class Existing { Nothing, ReadOnlyFile, OwnWritableFile, Folder, LinkToOwnFile };
+// What the program folder holds besides the program: a read-only or all-writable file of this test's (root's
+// when it runs as root), the start-up user's 0600 file this test changed, a folder, a link to the user's
+// file.
+enum class Existing { Nothing, ReadOnly, AllMayWrite, Own0600, Folder, Link };
+struct Row {
+    Existing existing;
+    bool folderWritable, perUser, restored, saved; // per-user file used; saved: the later change reached it
+};
 
 QByteArray bytesOf(const QString &path)
 {
@@ -34,20 +44,33 @@ QByteArray bytesOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void put(const QString &path, const QByteArray &bytes)
+// The main window's load, printed, then one change of the output folder as typing would make.
+int startUpAsTheWindowDoes(int argc, char *argv[])
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Purlwave"));
+    struct View : settings::ChoicesView {
+        QString outPath; // the load's own write-back of a value changes no byte: left out
+        void setOutPathText(const QString &text) override { outPath = text; }
+        void setCustomText(const QString &) override {}
+        void setPresetButton(int) override {}
+    } view;
+    settings::Cinifile ini;
+    settings::SavedChoices choices(ini);
+    const bool restored = choices.restoreOrCreate(view) == settings::StartKind::Restored;
+    std::printf("file\t%s\nstart\t%s\noutPath\t%s\n", qPrintable(ini.inifile()),
+                restored ? "restored" : "first run", qPrintable(view.outPath));
+    choices.txtOutPath_Change(QStringLiteral("/typed/later"));
+    return 0;
 }
 } // namespace
 
 class TestLocation : public QObject {
     Q_OBJECT
 
-    const bool m_root = ::geteuid() == 0; // permissions do not hold for root: the start-up runs as nobody
+    const bool m_root = ::geteuid() == 0;
     std::optional<QTemporaryDir> m_tmp;
-    QString m_program; // the program folder
-    QString m_home;
+    QString m_program, m_home; // the program folder and the user's home
 
     void giveToProbeUser(const QString &path)
     {
@@ -55,27 +78,15 @@ class TestLocation : public QObject {
             QCOMPARE(QProcess::execute("chown", {"nobody:nogroup", path}), 0);
     }
 
-    QMap<QString, QString> startUp()
+    QString startUp()
     {
         QProcess probe;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home);
-        env.remove("XDG_CONFIG_HOME");
-        probe.setProcessEnvironment(env);
-        const QString program = m_program + "/location_probe";
-        if (m_root) // setpriv comes with util-linux
-            probe.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", program});
-        else
-            probe.start(program);
-        [&] {
-            QVERIFY2(probe.waitForFinished(60000), qPrintable(probe.errorString()));
-            QVERIFY2(probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0,
-                     probe.readAllStandardError().constData());
-        }();
-        QMap<QString, QString> seen;
-        for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n'))
-            seen.insert(line.section('\t', 0, 0), line.section('\t', 1));
-        return seen;
+        const QStringList run{m_program + "/purlwave", "--start-up"};
+        const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+        probe.start(m_root ? "setpriv" : run[0], m_root ? asNobody + run : run.mid(1)); // setpriv: util-linux
+        if (!probe.waitForFinished(60000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode())
+            return probe.errorString() + probe.readAllStandardError();
+        return QString::fromUtf8(probe.readAllStandardOutput());
     }
 
 private slots:
@@ -85,10 +96,12 @@ private slots:
         QVERIFY(QFile::setPermissions(m_tmp->path(), kOpenFolder)); // others may pass
         m_program = m_tmp->filePath("Encoder");
         m_home = m_tmp->filePath("home");
+        qputenv("HOME", QFile::encodeName(m_home)); // for the start-up, which inherits it
+        qunsetenv("XDG_CONFIG_HOME");
         QVERIFY(QDir().mkpath(m_program) && QDir().mkpath(m_home + "/dotfiles"));
         giveToProbeUser(m_home);
         giveToProbeUser(m_home + "/dotfiles");
-        QVERIFY(QFile::copy(PURLWAVE_LOCATION_PROBE, m_program + "/location_probe"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), m_program + "/purlwave"));
     }
     void cleanup()
     {
@@ -98,99 +111,88 @@ private slots:
 
     void settingsFileIsFoundAndCreatedWhereTheUserMeetsIt_data()
     {
-        QTest::addColumn<Existing>("existing");
-        QTest::addColumn<bool>("folderWritable");
-        QTest::addColumn<bool>("perUser"); // the file used is the per-user one
-        QTest::addColumn<bool>("restored");
-        QTest::addColumn<bool>("saved"); // the later change reached the file
-
-        QTest::newRow(
-            "read-only file, another user's when run as root: read, change refused, no per-user file")
-            << Existing::ReadOnlyFile << true << false << true << false;
-        QTest::newRow("read-only folder with own file: read, change written in place")
-            << Existing::OwnWritableFile << false << false << true << true;
+        QTest::addColumn<Row>("row");
+        QTest::newRow("another user's read-only file: read, change refused, no per-user file")
+            << Row{Existing::ReadOnly, true, false, true, false};
+        QTest::newRow("another user's file that all may write: read, change written in place, owner kept")
+            << Row{Existing::AllMayWrite, true, false, true, true};
+        QTest::newRow("read-only folder, own 0600 file root changed: still read, change written in place")
+            << Row{Existing::Own0600, false, false, true, true};
         QTest::newRow("read-only folder without file: new per-user file, MP3 beside sources")
-            << Existing::Nothing << false << true << false << true;
+            << Row{Existing::Nothing, false, true, false, true};
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
-            << Existing::Folder << true << true << false << true;
+            << Row{Existing::Folder, true, true, false, true};
         QTest::newRow("relative link to the user's own file elsewhere: read, change written through the link")
-            << Existing::LinkToOwnFile << true << false << true << true;
-        QTest::newRow("writable folder without file: new file beside the program")
-            << Existing::Nothing << true << false << false << true;
+            << Row{Existing::Link, true, false, true, true};
+        QTest::newRow("writable folder without file: new file beside the program, nothing else left")
+            << Row{Existing::Nothing, true, false, false, true};
     }
     void settingsFileIsFoundAndCreatedWhereTheUserMeetsIt()
     {
-        QFETCH(Existing, existing);
-        QFETCH(bool, folderWritable);
-        QFETCH(bool, perUser);
-        QFETCH(bool, restored);
-        QFETCH(bool, saved);
-        const QString beside = m_program + "/purlwave.ini";
+        QFETCH(Row, row);
+        const QString beside = m_program + "/purlwave.ini", dotfile = m_home + "/dotfiles/purlwave.ini";
         const QString userFile = m_home + "/.config/Purlwave/purlwave.ini";
-        const QString dotfile = m_home + "/dotfiles/purlwave.ini";
-        if (existing == Existing::Folder) {
+        const bool link = row.existing == Existing::Link;
+        const bool testsFile = row.existing == Existing::ReadOnly || row.existing == Existing::AllMayWrite;
+        if (row.existing == Existing::Folder) {
             QVERIFY(QDir().mkdir(beside));
-        } else if (existing == Existing::LinkToOwnFile) {
-            put(dotfile, kSaved);
+        } else if (link) {
+            QVERIFY(writeFile(dotfile, kSaved) && QFile::link("../home/dotfiles/purlwave.ini", beside));
             giveToProbeUser(dotfile);
-            QVERIFY(QFile::link("../home/dotfiles/purlwave.ini", beside));
-        } else if (existing != Existing::Nothing) {
-            put(beside, kSaved);
-            if (existing == Existing::OwnWritableFile)
-                giveToProbeUser(beside);
-            else
-                QVERIFY(QFile::setPermissions(beside, kReadOnlyFile));
+        } else if (testsFile) {
+            const auto mode = row.existing == Existing::AllMayWrite ? kReads | kWrites : kReads;
+            QVERIFY(writeFile(beside, kSaved) && QFile::setPermissions(beside, mode));
+        } else if (row.existing == Existing::Own0600) { // a mode no new file gets
+            QVERIFY(writeFile(beside, "[PATHS]\nDestination Path=/before\n"));
+            QVERIFY(QFile::setPermissions(beside, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+            giveToProbeUser(beside);
+            QVERIFY(platform::WritePrivateProfileString("PATHS", "Destination Path", "/saved/out", beside));
         }
-        if (folderWritable)
+        if (row.folderWritable)
             giveToProbeUser(m_program);
-        QVERIFY(QFile::setPermissions(m_program, folderWritable ? kOpenFolder : kReadOnlyFolder));
+        QVERIFY(QFile::setPermissions(m_program, row.folderWritable ? kOpenFolder : kReadOnlyFolder));
 
-        const QMap<QString, QString> seen = startUp();
-        const QString used = perUser ? userFile : beside;
-        QCOMPARE(seen.value("file"), used);
-        QCOMPARE(seen.value("start"), restored ? "restored" : "first run");
+        const QString used = row.perUser ? userFile : beside;
         // A new per-user file sends the MP3 files beside their sources: the program folder refused them too.
-        QCOMPARE(seen.value("outPath"), restored ? "/saved/out" : perUser ? QString() : m_program);
-        const QByteArray destination = saved ? "/typed/later" : "/saved/out";
-        QVERIFY2(bytesOf(used).contains("Destination Path=" + destination + "\n"), bytesOf(used).constData());
-        if (restored && !saved)
-            QCOMPARE(bytesOf(used), kSaved);
-        QCOMPARE(QFileInfo::exists(userFile), perUser);
-        if (existing == Existing::LinkToOwnFile) {
-            QCOMPARE(QFileInfo(beside).symLinkTarget(), dotfile);
-            QCOMPARE(QDir(m_home + "/dotfiles").entryList(QDir::Files | QDir::Hidden),
-                     QStringList{"purlwave.ini"});
-        }
-        const QStringList probeOnly{"location_probe"};
-        QCOMPARE(
-            QDir(m_program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-            existing != Existing::Nothing || !perUser ? probeOnly + QStringList{"purlwave.ini"} : probeOnly);
+        const QString outPath = row.restored ? "/saved/out" : row.perUser ? QString() : m_program;
+        QCOMPARE(startUp(), QString("file\t%1\nstart\t%2\noutPath\t%3\n")
+                                .arg(used, row.restored ? "restored" : "first run", outPath));
+        QVERIFY2(row.saved ? bytesOf(used).contains("Destination Path=/typed/later\n")
+                           : bytesOf(used) == kSaved,
+                 bytesOf(used).constData());
+        QCOMPARE(QFileInfo(used).ownerId(), testsFile ? ::getuid() : QFileInfo(m_home).ownerId());
+        QCOMPARE(QFileInfo::exists(userFile), row.perUser);
+        QCOMPARE(QFileInfo(beside).symLinkTarget(), link ? dotfile : QString());
+        const QStringList inFolder{"purlwave", "purlwave.ini"}; // nothing else left
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(m_program).entryList(all, QDir::Name),
+                 row.existing == Existing::Nothing && row.perUser ? inFolder.first(1) : inFolder);
     }
 
-    void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare_data()
-    {
-        QTest::addColumn<QStringList>("present"); // relative to <prefix>
-        QTest::addColumn<QString>("expected");
-        const QString beside = "bin/purlwave.chm";
-        const QString shared = "share/purlwave/purlwave.chm";
-        QTest::newRow("both: the one beside the program") << QStringList{beside, shared} << beside;
-        QTest::newRow("installed only: the shared one") << QStringList{shared} << shared;
-        QTest::newRow("neither: named beside the program") << QStringList{} << beside;
-    }
     void helpFileIsTakenBesideTheProgramFirstThenFromTheInstalledShare()
     {
-        QFETCH(QStringList, present);
-        QFETCH(QString, expected);
-        const QString prefix = m_tmp->filePath("prefix");
-        QVERIFY(QDir().mkpath(prefix + "/bin") && QDir().mkpath(prefix + "/share/purlwave"));
-        for (const QString &file : present)
-            QVERIFY(QFile(prefix + "/" + file).open(QIODevice::WriteOnly));
-        settings::setProgramFolderForTesting(prefix + "/bin");
-        const QString found = settings::helpFilePath();
+        const QString beside = m_tmp->filePath("bin/purlwave.chm");
+        const QString shared = m_tmp->filePath("share/purlwave/purlwave.chm");
+        QVERIFY(QDir().mkpath(m_tmp->filePath("bin")) && QDir().mkpath(m_tmp->filePath("share/purlwave")));
+        settings::setProgramFolderForTesting(m_tmp->filePath("bin"));
+        QStringList found{settings::helpFilePath()}; // neither: named beside the program
+        QVERIFY(writeFile(shared, {}));
+        found << settings::helpFilePath();
+        QVERIFY(writeFile(beside, {}));
+        found << settings::helpFilePath();
         settings::setProgramFolderForTesting(QString());
-        QCOMPARE(found, prefix + "/" + expected);
+        QCOMPARE(found, QStringList({beside, shared, beside}));
     }
 };
 
-QTEST_GUILESS_MAIN(TestLocation)
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && qstrcmp(argv[1], "--start-up") == 0)
+        return startUpAsTheWindowDoes(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestLocation test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_location.moc"

@@ -5,7 +5,6 @@
 #include "settings/location.h"
 #include "settings/savedchoices.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -158,17 +157,13 @@ private slots:
         QCOMPARE(QDir::cleanPath(ini.inifile()), QDir::cleanPath(folder + "/purlwave.ini"));
     }
 
-    void restoreReadsTheFileBesideTheProgramInTheUserLocaleAndClearsAnOldLeftover()
+    void restoreReadsTheFileBesideTheProgramInTheUserLocale()
     {
         QLocale::setDefault(QLocale("de_DE"));
         QVERIFY(QDir().mkpath(userFolder()));
         makeFile(userFolder() + "/purlwave.ini", "[PATHS]\nDestination Path=/from/user\n");
         makeFile(m_folder + "/purlwave.ini",
                  "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
-        QFile leftover(m_folder + "/purlwave.ini.interrupted-write.Ab12Cd");
-        QVERIFY(leftover.open(QIODevice::WriteOnly) && leftover.write("[PATHS]\n") == 8 && leftover.flush());
-        QVERIFY(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                                     QFileDevice::FileModificationTime));
         FakeWindow window;
         QCOMPARE(window.start(), StartKind::Restored);
         QCOMPARE(window.outPath, "/srv/out");
