@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-// Figures for the benchmark programs, which share the tests' support for their input files.
+// Figures for the benchmark programs.
 namespace testsupport {
 
 // The middle value of the list, or the mean of the two middle ones; 0 for an empty list.
