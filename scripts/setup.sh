@@ -17,6 +17,7 @@ packages=(
   util-linux      # setpriv: tests run the settings start-up as an unprivileged user
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
+  lintian devscripts  # the tests check the package (lintian) and its hardening (hardening-check)
   clang-format    # the tests check the sources' layout
 )
 
