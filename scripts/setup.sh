@@ -18,6 +18,7 @@ packages=(
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   lintian devscripts  # the tests check the package (lintian) and its hardening (hardening-check)
+  libxml2-utils   # xmllint: the tests read the scalable icon
   clang-format    # the tests check the sources' layout
 )
 
