@@ -28,12 +28,13 @@ const QString kScalableIcon = "share/icons/hicolor/scalable/apps/" + kId + ".svg
 
 bool run(QString &output, const QString &program, const QStringList &arguments)
 {
-    QProcess process; // going out of scope kills a step that hangs
+    QProcess process; // going out of scope kills a step that hangs; a loaded machine makes cpack slow
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    const bool finished = process.waitForFinished(120000);
+    const bool finished = process.waitForFinished(240000);
+    const bool missing = process.error() == QProcess::FailedToStart;
     output = finished ? QString::fromUtf8(process.readAll())
-                      : process.errorString() + " (see scripts/setup.sh)";
+                      : process.errorString() + (missing ? " (run scripts/setup.sh)" : "");
     return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
