@@ -13,7 +13,11 @@ and why.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PurlwaveStripComment.cmake)
 
+# The program's own package, not a native one: the first Debian revision of
+# each release (data/changelog.Debian names the same version).
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -25,7 +29,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, lame")
 # F1 opens the help file through the desktop's file opener, in a viewer for
-# compiled HTML help.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xchm")
+# compiled HTML help. In a Wayland session without XWayland, Qt aborts at start
+# without its Wayland plugin.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, xchm, qt6-wayland")
 
 include(CPack)

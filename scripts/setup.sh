@@ -17,6 +17,8 @@ packages=(
   util-linux      # setpriv: tests run the settings start-up as an unprivileged user
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
+  lintian devscripts  # the tests check the package (lintian) and its hardening (hardening-check)
+  libxml2-utils   # xmllint: the tests read the scalable icon
   clang-format    # the tests check the sources' layout
   dbus-daemon     # the tests run a private session bus for the taskbar entry and the notifications
   adwaita-qt6     # a desktop style whose frames are thicker: the tests run the windows under it
