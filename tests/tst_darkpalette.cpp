@@ -3,7 +3,7 @@
 // seen, whatever the desktop's palette, with the layout as it was.
 #include "programsupport.h"
 #include "testsupport.h"
-#include "ui/contrast.h"
+#include "ui/widgets/contrast.h"
 #include "ui/widgets/statuslamp.h"
 
 #include <QImage>
