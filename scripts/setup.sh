@@ -3,7 +3,7 @@
 # Installs what building, running and testing need on Debian 12. Quick when all is
 # there: apt is asked only for packages that are missing.
 #
-#   bash scripts/setup.sh [--desktop | --accessibility]
+#   bash scripts/setup.sh [--desktop | --accessibility | --dialog-focus]
 set -euo pipefail
 
 packages=(
@@ -38,6 +38,12 @@ fi
 if [ "${1:-}" = "--accessibility" ]; then
   packages+=(dbus at-spi2-core python3-pyatspi
              orca gsettings-desktop-schemas libglib2.0-bin dconf-gsettings-backend openbox xdotool)
+fi
+
+# What scripts/dialog-focus.sh checks the dialogs' focus with: a real window
+# manager, and a hand on the keys and the mouse.
+if [ "${1:-}" = "--dialog-focus" ]; then
+  packages+=(openbox xdotool)
 fi
 
 missing=()

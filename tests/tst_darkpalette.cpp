@@ -2,7 +2,7 @@
 // The program's real windows under every installed style and under desktops' palettes, by the styles'
 // geometry and on their pictures: no text cut, the status texts readable, the lamps seen, the layout kept.
 #include "programsupport.h"
-#include "ui/contrast.h"
+#include "ui/widgets/contrast.h"
 #include "ui/widgets/statuslamp.h"
 
 #include <QLineEdit>

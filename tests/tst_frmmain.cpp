@@ -1,82 +1,117 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window on the program's real start: its controls, its keys, and Encode and Cancel through a run.
-#include "batch/batchrun.h"
+// The main window's load, fixed layout, tab order and keys, on the program's real start in a temporary
+// folder.
 #include "programsupport.h"
+#include "recordedhelprequests.h"
 #include "recordedmessageboxes.h"
-#include "settings/keys.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 
-#include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTimer>
 
 using namespace batch;
-
+using namespace testsupport;
 namespace keys = settings::keys;
 
-class TestFrmMain : public QObject, testsupport::ProgramFixture {
+class TestFrmMain : public QObject, ProgramFixture {
     Q_OBJECT
 
     QStringList m_clicked; // the push buttons clicked, in order
 
-    // Encode, Cancel, the Busy lamp, the configuration window ("none", "shown" or its path), the title.
-    QString state() const
+    // The program's start on the settings file given (null: none; "first start": the one a first start
+    // wrote).
+    bool load(const QByteArray &file = {})
     {
-        const ui::Configuration *config = ui::ConfigurationRef::program().window();
-        const quint32 busy = control<ui::StatusLamp>("shpWait")->fillColour();
-        return QStringLiteral("Encode %1, Cancel %2, Busy %3, config %4; %5")
-            .arg(control("cmdEncode")->isEnabled())
-            .arg(control("cmdCancel")->isEnabled())
-            .arg(busy == colours::WaitLit   ? "lit"
-                 : busy == colours::WaitDim ? "dim"
-                                            : QString::number(busy))
-            .arg(!config               ? QStringLiteral("none")
-                 : config->isVisible() ? QStringLiteral("shown")
-                                       : config->lamePath(),
-                 m_window->windowTitle());
+        QFile ini(settings::settingsFilePath());
+        if (file == "first start"
+                ? !load() || !closeProgram()
+                : !file.isNull() && (!ini.open(QIODevice::WriteOnly) || ini.write(file) < 0))
+            return false;
+        ini.close();
+        ui::Main();
+        m_window = qobject_cast<ui::frmMain *>(QApplication::topLevelWidgets().value(0));
+        if (QApplication::topLevelWidgets().size() != 1 || !m_window
+            || !QTest::qWaitForWindowActive(m_window))
+            return false;
+        for (QPushButton *each : m_window->findChildren<QPushButton *>())
+            connect(each, &QPushButton::clicked, this, [this, each] { m_clicked << each->objectName(); });
+        return true;
     }
+    QString text(const char *box) const { return control<QLineEdit>(box)->text(); }
 
 private slots:
     void init()
     {
-        QVERIFY(start(testsupport::standinEncoder()));
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window));
         m_clicked.clear();
-        for (QPushButton *each : m_window->findChildren<QPushButton *>())
-            connect(each, &QPushButton::clicked, this, [this, each] { m_clicked << each->objectName(); });
+        QVERIFY(makeFolder());
     }
 
     void cleanup() { QVERIFY(end()); }
 
-    void windowIsFixedAndCentredWithOnePresetGroup()
+    // A start leaves the window fixed, centred and idle, showing the file's choices and writing back what it
+    // shows.
+    void startShowsTheFileInTheIdleWindow_data()
     {
-        QVERIFY(m_window->minimumSize() == m_window->size() && m_window->maximumSize() == m_window->size());
-        constexpr Qt::WindowFlags kButtons = Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
-        QCOMPARE(m_window->windowFlags()
-                     & (kButtons | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
-                 kButtons);
-        const QPoint offCentre = m_window->frameGeometry().center()
-                                 - m_window->screen()->availableGeometry().center();
-        QVERIFY(offCentre.manhattanLength() <= 16);
-        // optCustom lies outside the frame, yet choosing it clears the buttons inside.
-        control<QRadioButton>("opt128")->click();
-        control<QRadioButton>("optCustom")->click();
-        QVERIFY(!control<QRadioButton>("opt128")->isChecked()
-                && control<QRadioButton>("optCustom")->isChecked());
+        QTest::addColumn<QByteArray>("file");
+        // Shown: folder, parameters, preset; then stored: folder, parameters. ~ is the program folder.
+        QTest::addColumn<QStringList>("expected");
+        const QString folder = "/srv/" + QString(140, u'm');
+        const QString parameters = QStringLiteral("-b 320 -q 0 ").repeated(12).trimmed();
+        QTest::newRow("first start") << QByteArray()
+                                     << QStringList{"~", " (ignored in preset mode)", "opt128", "~",
+                                                    "<missing>"};
+        QTest::newRow("second start without edits")
+            << QByteArray("first start") << QStringList{"~", "", "opt128", "~", ""};
+        QTest::newRow("256kbps stored, folder with a blank")
+            << QByteArray("[PATHS]\nDestination Path=/srv/Music out\n[SETTINGS]\nDefault Encoding=3\n")
+            << QStringList{"/srv/Music out", "", "Opt256", "/srv/Music out", ""};
+        QTest::newRow("5 chooses no preset; an empty box that stays empty writes nothing")
+            << QByteArray("[CUSTOM]\nParameters=-V 2\n[SETTINGS]\nDefault Encoding=5\n")
+            << QStringList{"", "-V 2", "", "<missing>", "-V 2"};
+        QTest::newRow("values past the read limit are shown and kept whole")
+            << ("[PATHS]\nDestination Path=" + folder.toUtf8()
+                + "\n[SETTINGS]\nDefault Encoding=4\n[CUSTOM]\n" + "Parameters=" + parameters.toUtf8() + "\n")
+            << QStringList{folder, parameters, "optCustom", folder, parameters};
     }
 
-    void tabVisitsTheFocusableControlsInOrder()
+    void startShowsTheFileInTheIdleWindow()
     {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, expected);
+        QVERIFY(load(file));
+        QStringList on;
+        for (const QRadioButton *button : m_window->findChildren<QRadioButton *>())
+            on << (button->isChecked() ? button->objectName() : QString());
+        QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()),
+                              stored(keys::kPaths, keys::kDestinationPath),
+                              stored(keys::kCustom, keys::kParameters)}),
+                 expected.replaceInStrings("~", m_dir->path()));
+        const auto lamp = [this](const char *name) { return control<ui::StatusLamp>(name)->fillColour(); };
+        QCOMPARE((QList{lamp("shpReady"), lamp("shpWait"), lamp("shpRecord")}),
+                 (QList{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
+        QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
+        QVERIFY(!ui::ConfigurationRef::program().isLoaded());
+        const QPoint offCentre = m_window->frameGeometry().center()
+                                 - m_window->screen()->availableGeometry().center();
+        QVERIFY(m_window->minimumSize() == m_window->maximumSize() && offCentre.manhattanLength() <= 16);
+        QVERIFY(!(m_window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        // optCustom lies outside the frame, yet choosing it clears the buttons inside.
+        control<QRadioButton>("optCustom")->click();
+        QVERIFY(m_window->presetButtons().optCustom && !m_window->presetButtons().opt128);
+    }
+
+    // With no preset chosen, Tab enters the group at its first button, else at the chosen one; F1 asks for
+    // help.
+    void tabVisitsTheControlsInOrderAndF1AsksForHelp()
+    {
+        QVERIFY(QFile(settings::helpFilePath()).open(QIODevice::WriteOnly));
+        RecordedHelpRequests help;
+        QVERIFY(load("[PATHS]\nLAME=/usr/bin/lame\n"));
         m_window->setCancelEnabled(true);
         const QString rest = QStringLiteral("cmdCancel cmdSelectTrg cmdAbout cmdQuit picLogo cmdConfig "
                                             "lstWavefiles cmdClearWav cmdClearCurrent txtOutPath");
-        // With no preset chosen, Tab enters the group at its first button; then the chosen button is its one
-        // tab stop.
         for (const char *group :
              {"txtOutPath cmdEncode opt128 txtCustom ", "txtOutPath cmdEncode txtCustom Opt256 "}) {
             QStringList visited{QApplication::focusWidget()->objectName()};
@@ -84,9 +119,11 @@ private slots:
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 visited << QApplication::focusWidget()->objectName();
             }
-            QCOMPARE(visited.join(QLatin1Char(' ')), group + rest);
+            QCOMPARE(visited.join(' '), group + rest);
             control<QRadioButton>("Opt256")->setChecked(true);
         }
+        QTest::keyClick(control("lstWavefiles"), Qt::Key_F1);
+        QCOMPARE(help.files, QStringList{settings::helpFilePath()});
     }
 
     void keyClicksOneButtonAtMost_data()
@@ -103,7 +140,6 @@ private slots:
         row("Alt+E clicks Encode", "txtOutPath", "Alt+E", true, "cmdEncode", "txtOutPath");
         row("keypad Enter in the custom box clicks Encode", "txtCustom", "Enter", true, "cmdEncode",
             "txtCustom");
-        row("a focused button takes Return", "cmdClearWav", "Return", true, "cmdClearWav", "cmdClearWav");
         row("Return with Encode disabled clicks nothing", "txtCustom", "Return", false, "", "txtCustom");
         // Cancel and Config share their key: each press moves the focus on, and clicks nothing.
         row("Alt+C twice moves the focus and clicks nothing", "txtOutPath", "Alt+C, Alt+C", true, "",
@@ -116,79 +152,17 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(bool, encodeEnabled);
         QFETCH(QString, clicked);
-        QFETCH(QString, focused);
-        testsupport::RecordedMessageBoxes boxes;
+        RecordedMessageBoxes boxes;
+        QVERIFY(load());
         m_window->setCancelEnabled(true); // as during a run
         m_window->setEncodeEnabled(encodeEnabled);
         control(focus)->setFocus();
         QTest::keySequence(control(focus), QKeySequence(keys));
-        // An access key clicks a moment later, as a mouse click would look.
-        QTRY_COMPARE(m_clicked.join(QLatin1Char(' ')), clicked);
-        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+        QTRY_COMPARE(m_clicked.join(' '), clicked);
+        QTEST(QApplication::focusWidget()->objectName(), "focused");
         // The list is empty, so a run that starts ends at once with its message.
-        QCOMPARE(boxes.boxes.size() == 1 && boxes.boxes[0].text.startsWith(QLatin1String("No wav-files")),
-                 clicked == QLatin1String("cmdEncode"));
-    }
-
-    void runSwapsEncodeAndCancelUntilItEnds_data()
-    {
-        // Cancel: with the stand-in, at the first look into the run; else real lame to the end.
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("real lame, 128kbps, to the end") << false;
-        QTest::newRow("Cancel during the first file") << true;
-    }
-
-    void runSwapsEncodeAndCancelUntilItEnds()
-    {
-        QFETCH(bool, cancel);
-        const QString encoder = cancel ? testsupport::standinEncoder() : testsupport::realLame();
-        // Stored after the start: the first Encode finds it in the settings file.
-        QVERIFY(platform::WritePrivateProfileString(keys::kPaths, keys::kLame, encoder,
-                                                    settings::settingsFilePath()));
-        testsupport::RecordedMessageBoxes boxes;
-        for (const char *name : {"first take.wav", "Second.WAV"}) {
-            QVERIFY(testsupport::writeToneWav(path(name), 1.0));
-            control<QListWidget>("lstWavefiles")->addItem(path(name));
-        }
-        control<QRadioButton>(cancel ? "optCustom" : "opt128")->setChecked(true);
-        control<QLineEdit>("txtCustom")->setText(QStringLiteral("--bytes 5000 --chunk 1000 --interval 100"));
-
-        // A zero timer looks at the window at every pass of the event loop the run makes, up to a Cancel.
-        QStringList seen;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&] {
-            seen << state();
-            if (cancel) {
-                ticker.stop();
-                click("cmdCancel");
-                seen << state();
-            }
-        });
-        ticker.start(0);
-        click("cmdEncode");
-        seen << state();
-        seen.removeDuplicates();
-        // The first Encode loaded the configuration window hidden, for the stored path. A stop
-        // leaves the lamps as they were; only a completed run lets the configuration window go.
-        const QString running = "Encode 0, Cancel 1, Busy lit, config " + encoder
-                                + "; Encoding in process, please wait...";
-        const QString stopping = "Encode 0, Cancel 0, Busy lit, config " + encoder
-                                 + "; User requested stop, please wait while finishing current track...";
-        const QString ended = cancel ? "Encode 1, Cancel 0, Busy lit, config " + encoder + "; "
-                                           + BatchRun::titleStopped()
-                                     : "Encode 1, Cancel 0, Busy dim, config none; "
-                                           + BatchRun::titleCompleted();
-        QCOMPARE(seen, cancel ? (QStringList{running, stopping, ended}) : (QStringList{running, ended}));
-        QCOMPARE(control<QLabel>("lblActivity")->text(), cancel ? "User Requested Stop!" : "Done!");
-        QCOMPARE(control("lblActivity")->palette().color(QPalette::WindowText),
-                 ui::colourFromBgr(cancel ? colours::TextWorking : colours::TextIdle));
-        QCOMPARE(control<QListWidget>("lstWavefiles")->currentRow(), cancel ? 0 : 1);
-        QCOMPARE(boxes.boxes.size(), 0);
-        const auto written = [&](const char *mp3) { // the stand-in writes no real MP3
-            return cancel ? QFileInfo::exists(path(mp3)) : testsupport::looksLikeMp3(path(mp3), 1.0);
-        };
-        QVERIFY(written("first take.mp3"));
-        QCOMPARE(written("Second.mp3"), !cancel);
+        QCOMPARE(boxes.boxes.size() == 1 && boxes.boxes[0].text.startsWith("No wav-files"),
+                 clicked == "cmdEncode");
     }
 };
 

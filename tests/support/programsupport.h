@@ -31,7 +31,7 @@ namespace testsupport {
 
 // A test's temporary program folder, and the program started in it.
 class ProgramFixture {
-protected:
+public:
     std::unique_ptr<QTemporaryDir> m_dir;
     QPointer<ui::frmMain> m_window;
     QList<QByteArray> m_rawFiles; // made by rawFileUrl

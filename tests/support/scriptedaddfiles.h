@@ -8,16 +8,21 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 namespace testsupport {
 
 // For the lifetime of a scope, each dialog takes the next answer (the chosen files); with the queue empty it
-// is cancelled. Records what each one asked for.
+// is cancelled. Records what each one asked for; whileOpen runs before each answer, as the user or the
+// program would act while the dialog is open.
 class ScriptedAddFiles {
 public:
     ScriptedAddFiles()
     {
         ui::FileDialog::setFilesHandler([this](QWidget *, const ui::FileDialog::FilesRequest &request) {
             asked << request;
+            if (whileOpen)
+                whileOpen();
             return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst();
         });
     }
@@ -28,6 +33,7 @@ public:
     void choose(const QStringList &files) { m_answers << files; }
 
     QList<ui::FileDialog::FilesRequest> asked;
+    std::function<void()> whileOpen;
 
 private:
     QList<QStringList> m_answers;

@@ -9,17 +9,21 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace testsupport {
 
 // For the lifetime of a scope, each dialog takes the next answer; with the queue empty it is cancelled.
+// whileOpen runs before each answer, as the user or the program would act while the dialog is open.
 class ScriptedFileDialogs {
 public:
     ScriptedFileDialogs()
     {
         ui::FileDialog::setHandler([this](QWidget *) {
             ++shown;
+            if (whileOpen)
+                whileOpen();
             return m_answers.isEmpty() ? std::nullopt : m_answers.takeFirst();
         });
     }
@@ -31,6 +35,7 @@ public:
 
     // How many dialogs would have been shown.
     int shown = 0;
+    std::function<void()> whileOpen;
 
 private:
     QList<std::optional<QString>> m_answers;

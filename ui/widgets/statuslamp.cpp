@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/widgets/statuslamp.h"
 
-#include "ui/contrast.h"
+#include "ui/widgets/contrast.h"
 
 #include <QPainter>
 

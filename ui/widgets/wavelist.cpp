@@ -14,8 +14,10 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -62,6 +64,32 @@ WaveList::WaveList(QWidget *parent) : QListWidget(parent)
     setAcceptDrops(true);
     // Every row is one line of text: laid out once, not row by row.
     setUniformItemSizes(true);
+
+    // The model tells of every removal, the widget's own functions included, so
+    // that no way of taking rows out can leave a run counting them. clear() resets
+    // the model in one go: one notice for all the rows it held.
+    const QAbstractItemModel *rows = model();
+    m_removalNotices = {
+        connect(rows, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex &, int first, int last) {
+                    emit rowsRemovedByUser(first, last - first + 1);
+                }),
+        connect(rows, &QAbstractItemModel::modelAboutToBeReset, this,
+                [this] { m_rowsBeforeReset = count(); }),
+        connect(rows, &QAbstractItemModel::modelReset, this,
+                [this] {
+                    if (const int removed = std::exchange(m_rowsBeforeReset, 0); removed > 0)
+                        emit rowsRemovedByUser(0, removed);
+                }),
+    };
+}
+
+WaveList::~WaveList()
+{
+    // The model empties itself once this part of the list is gone; nobody is to
+    // hear of that.
+    for (const QMetaObject::Connection &notice : std::as_const(m_removalNotices))
+        disconnect(notice);
 }
 
 void WaveList::addFiles(const OfferedFiles &files, Source source)
@@ -104,8 +132,17 @@ void WaveList::addFilesFromDialog()
     const QString folder = m_lastAdded.isEmpty()
                                ? QString()
                                : QFileInfo(QDir::fromNativeSeparators(m_lastAdded)).absolutePath();
+    const QPointer<WaveList> self(this);
+    const QStringList chosenFiles = FileDialog::openFiles(this, folder);
+    // The window, and the list with it, may have gone while the dialog was open.
+    if (!self)
+        return;
+    // A window manager need not give the focus back to the window a dialog came
+    // from; the keys would go nowhere until a click.
+    window()->activateWindow();
+    setFocus(Qt::OtherFocusReason);
     OfferedFiles files;
-    for (const QString &chosen : FileDialog::openFiles(this, folder)) {
+    for (const QString &chosen : chosenFiles) {
         // The dialog lists a name that is not UTF-8 with replacement characters,
         // and gives back a path that names no file.
         if (chosen.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(chosen))
@@ -127,18 +164,15 @@ void WaveList::removeRow(int row)
     if (row < 0 || row >= count())
         return;
     delete takeItem(row);
-    emit rowsRemovedByUser(row, 1);
 }
 
 void WaveList::removeAllRows()
 {
-    const int rows = count();
-    if (rows == 0)
+    if (count() == 0)
         return;
     setUpdatesEnabled(false);
     clear();
     setUpdatesEnabled(true);
-    emit rowsRemovedByUser(0, rows);
 }
 
 void WaveList::dragEnterEvent(QDragEnterEvent *event) { answerFileDrag(event); }
@@ -167,8 +201,12 @@ void WaveList::showContextMenu(const QPoint &globalPos)
     if (!m_menu) {
         m_menu = new QMenu(this);
         m_menu->setObjectName(u"lstWavefilesMenu"_s);
-        QAction *add = m_menu->addAction(u"Add Files..."_s, this, &WaveList::addFilesFromDialog);
+        QAction *add = m_menu->addAction(u"Add Files..."_s);
         add->setObjectName(u"actAddFiles"_s);
+        // Queued: the dialog opens once the menu is done with the click that chose it. The window, and the
+        // menu with it, may go while the dialog is open, and the menu's own code would go on after a direct
+        // call. Opened from inside the menu's click, the dialog may also leave no window with the focus.
+        connect(add, &QAction::triggered, this, &WaveList::addFilesFromDialog, Qt::QueuedConnection);
         QAction *paste = m_menu->addAction(u"Paste"_s, this, &WaveList::pasteFiles);
         paste->setObjectName(u"actPaste"_s);
         paste->setShortcut(QKeySequence::Paste); // shown only: the list answers the key itself

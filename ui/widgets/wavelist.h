@@ -18,9 +18,9 @@ struct OfferedFiles;
 // Besides the drop, files come in through the list's context menu (right click,
 // the Menu key, Shift+F10): "Add Files..." (the file dialog) and "Paste" (also
 // Ctrl+V: files a file manager copied), and from the program's arguments. All of
-// them go through addFiles, so that each keeps the drop's rules. Rows leave only
-// through removeRow and removeAllRows, which tell rowsRemovedByUser: the run
-// under way has to know.
+// them go through addFiles, so that each keeps the drop's rules. However rows
+// leave, through removeRow and removeAllRows or the widget's own clear() and
+// takeItem(), rowsRemovedByUser tells of it: the run under way has to know.
 class WaveList : public QListWidget {
     Q_OBJECT
 public:
@@ -30,6 +30,7 @@ public:
     enum class Source { Drop, Paste, Dialog, Arguments };
 
     explicit WaveList(QWidget *parent = nullptr);
+    ~WaveList() override;
 
     // Appends every dropped local file as a row and leaves the selection alone.
     // Data without a file list adds nothing, says nothing and gives false.
@@ -42,12 +43,13 @@ public:
     void addFiles(const OfferedFiles &files, Source source);
 
     // "Add Files...": the file dialog for several files, starting in the folder
-    // of the file last added.
+    // of the file last added. The window and the list have the focus again once
+    // it closes; a list that went while it was open takes nothing.
     void addFilesFromDialog();
     // "Paste": the files on the clipboard; anything else adds nothing.
     void pasteFiles();
 
-    // Remove one row, or every row in one go.
+    // Remove one row, or every row in one go (one notice, however many rows).
     void removeRow(int row);
     void removeAllRows();
 
@@ -55,7 +57,8 @@ public:
     QMenu *contextMenu() const { return m_menu; }
 
 signals:
-    // Rows first to first + count - 1, numbered as before, have been removed.
+    // Rows first to first + count - 1, numbered as before, have been removed, by
+    // whatever means.
     void rowsRemovedByUser(int first, int count);
     // addFiles appended count rows (at least one).
     void filesAdded(int count);
@@ -75,6 +78,8 @@ private:
 
     QMenu *m_menu = nullptr;
     QString m_lastAdded; // the path of the file last added, for the dialog's start
+    int m_rowsBeforeReset = 0;
+    QList<QMetaObject::Connection> m_removalNotices; // from the model, undone before it empties itself
 };
 
 } // namespace ui

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 
@@ -94,9 +95,16 @@ void Configuration::txtLamePath_Change() { writeLamePath(txtLamePath->text()); }
 
 void Configuration::cmdSelectlme_Click()
 {
+    const QPointer<Configuration> self(this);
     const std::optional<QString> chosen = FileDialog::openExistingFile(this);
-    // A cancelled dialog leaves the box and the settings file as they were. So
-    // does a window unloaded while its dialog was open: the dialog went with it.
+    // A window unloaded while its dialog was open is gone, and the dialog went
+    // with it: nothing is written.
+    if (!self)
+        return;
+    // A window manager need not give the focus back to the window a dialog came
+    // from; the keys would go nowhere until a click.
+    activateWindow();
+    // A cancelled dialog leaves the box and the settings file as they were.
     if (!chosen)
         return;
     m_strFileName = *chosen;

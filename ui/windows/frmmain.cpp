@@ -5,12 +5,12 @@
 #include "settings/location.h"
 #include "ui/announcement.h"
 #include "ui/artwork.h"
-#include "ui/contrast.h"
 #include "ui/dialogs/help.h"
 #include "ui/dialogs/messagebox.h"
 #include "ui/dialogs/modfolderbrowse.h"
 #include "ui/enterkey.h"
 #include "ui/layout.h"
+#include "ui/widgets/contrast.h"
 #include "ui/widgets/droppedfiles.h"
 #include "ui/widgets/logo.h"
 #include "ui/widgets/optionbutton.h"
@@ -417,22 +417,11 @@ void frmMain::cmdCancel_Click() { m_batch.cmdCancel_Click(); }
 
 void frmMain::Form_Load()
 {
-    // Clearing the program's reference to the configuration window means: a window
-    // loaded only to read the encoder path, and never shown, is let go, so that the
-    // next read loads it afresh from the settings file. At the program's start none
-    // is loaded and nothing happens. A window the user has on the screen stays, and
-    // the reference keeps it: without it a second configuration window could open
-    // beside the one the user sees.
-    if (m_configuration.isLoaded() && !m_configuration.window()->isVisible())
-        m_configuration.unloadAndRelease();
-
     // Files dragged from the file manager; the drop handlers decide what a drop does.
     setAcceptDrops(true);
 
-    // F1 opens the help file beside the program, looked up at each press. One key
-    // per window, however often it loads: two would leave F1 ambiguous, and dead.
-    if (!m_helpKey)
-        m_helpKey = installHelpKey(this);
+    // F1 opens the help file beside the program, looked up at each press.
+    installHelpKey(this);
 
     // The settings object is a member and lives as long as the window; the start-up
     // below names its file before either box changes.

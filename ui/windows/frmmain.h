@@ -65,8 +65,10 @@ public:
     void setCustomText(const QString &text) override;
     void setPresetButton(int code) override;
 
-    // The window's load: readies the window, restores the saved choices (or
-    // writes a new settings file with the defaults) and shows the window.
+    // The window's load, once per window: readies the window, restores the saved
+    // choices (or writes a new settings file with the defaults) and shows the
+    // window. No configuration window is held yet, so the program's reference to
+    // it has nothing to clear.
     void Form_Load();
 
     // Files given to the program: each argument (raw bytes) a path or a file://
@@ -117,7 +119,6 @@ private:
     ConfigurationRef &m_configuration;
     settings::Cinifile m_settings;
     settings::SavedChoices m_choices{m_settings};
-    QShortcut *m_helpKey = nullptr; // made by the first load
     batch::BatchRun m_batch;
     bool m_closeAfterRun = false; // closed during a run: close once it has unwound
     platform::SessionBus m_sessionBus;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/windows/moddrag.h"
 
-#include "ui/accessibleroles.h"
 #include "ui/layout.h"
+#include "ui/windows/accessibleroles.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/contrast.h"
+#include "ui/widgets/contrast.h"
 
 #include "batch/mainview.h"
 #include "ui/widgets/statuslamp.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/accessibleroles.h"
+#include "ui/windows/accessibleroles.h"
 
 #include "ui/announcement.h"
 #include "ui/windows/configuration.h"
