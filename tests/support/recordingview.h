@@ -34,27 +34,19 @@ public:
     void setProgressColour(quint32 c) override { ops << QStringLiteral("progress colour %1").arg(c); }
     void setEncodeEnabled(bool on) override { ops << (on ? "encode on" : "encode off"); }
     void setCancelEnabled(bool on) override { ops << (on ? "cancel on" : "cancel off"); }
-    int rowCount() const override { return read("rowCount", int(rows.size())); }
+    int rowCount() const override { return ops << "rowCount", int(rows.size()); }
     void selectRow(int row) override { ops << QStringLiteral("select %1").arg(selected = row); }
-    QString selectedRowText() const override { return read("selectedRowText", rows.value(selected)); }
+    QString selectedRowText() const override { return ops << "selectedRowText", rows.value(selected); }
     QString rowText(int row) const override { return rows.value(row); }
-    QString outPathText() const override { return read("outPathText", outPath); }
-    QString customText() const override { return read("customText", custom); }
-    batch::PresetButtons presetButtons() const override { return read("presetButtons", buttons); }
+    QString outPathText() const override { return ops << "outPathText", outPath; }
+    QString customText() const override { return ops << "customText", custom; }
+    batch::PresetButtons presetButtons() const override { return ops << "presetButtons", buttons; }
     void messageBox(const QString &text, const std::optional<QString> &title) override
     {
         ops << (title ? QStringLiteral("box [%1]: %2").arg(*title, text) : "box: " + text);
     }
     void showRunProgress(double fraction) override { progress << fraction; }
     void runEnded(const batch::RunOutcome &outcome) override { ends << outcome; }
-
-private:
-    template <typename T>
-    T read(const char *op, const T &value) const
-    {
-        ops << QString::fromLatin1(op);
-        return value;
-    }
 };
 
 // Children of this process, running or not yet reaped (with endedOnly, only the latter).
