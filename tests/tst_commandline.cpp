@@ -22,7 +22,7 @@ class TestCommandLine : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString expand(QString text) const { return text.replace(QStringLiteral("{d}"), m_dir.path()); }
+    QString expand(QString text) const { return text.replace("{d}", m_dir.path()); }
 
 private slots:
     void initTestCase()
@@ -34,7 +34,7 @@ private slots:
             QFile f(m_dir.filePath(name));
             QVERIFY(QDir().mkpath(QFileInfo(f).path()) && f.open(QIODevice::WriteOnly));
             QVERIFY(
-                f.setPermissions(QFile::ReadOwner | (name == "plain" ? QFile::WriteOwner : QFile::ExeOwner)));
+                f.setPermissions(name == "plain" ? QFile::ReadOwner : QFile::ReadOwner | QFile::ExeOwner));
         }
         // The empty entry must not make the current folder a search folder.
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + "::/usr/bin:/bin");
@@ -60,10 +60,8 @@ private slots:
         QTest::addColumn<QStringList>("codes");
         QTest::addColumn<QString>("params"); // of the last, as they go into the command line
         QTest::newRow("no button on gives none") << PresetButtons{} << QStringList{} << QString();
-        QTest::newRow("128 kbps") << PresetButtons{.opt128 = true} << QStringList{"1"} << u" -h "_s;
         QTest::newRow("VBR") << PresetButtons{.optVar = true} << QStringList{"2"}
                              << u" -V 1 -b 128 -h -m j -q1 "_s;
-        QTest::newRow("256 kbps") << PresetButtons{.Opt256 = true} << QStringList{"3"} << u" -b 256 -h "_s;
         QTest::newRow("all on: custom last, its text framed by blanks")
             << PresetButtons{true, true, true, true} << QStringList{"1", "2", "3", "4"} << u"  -q 2 "_s;
     }
@@ -90,20 +88,14 @@ private slots:
         QTest::newRow("into a folder") << u"/out"_s << u"/music/a.wav"_s << u"/out/a.mp3"_s << QString();
         QTest::newRow("a folder ending in a separator keeps one")
             << u"/out/"_s << u"/music/a.wav"_s << u"/out/a.mp3"_s << QString();
-        QTest::newRow("a relative folder and blanks are taken as they are")
-            << u" out "_s << u"/m/a.wav"_s << u" out /a.mp3"_s << QString();
         QTest::newRow("the letters wav without a dot lose four characters")
             << QString() << u"/music/xwav"_s << u"/music/.mp3"_s << QString();
         QTest::newRow("an empty box puts it beside the source, in the root too")
             << QString() << u"/Song.WAV"_s << u"/Song.mp3"_s << QString();
-        QTest::newRow("characters, not bytes, are counted")
-            << u"/o"_s << u"/m\u00fas/\U0001F3B5\u00d1.wav"_s << u"/o/\U0001F3B5\u00d1.mp3"_s << QString();
         QTest::newRow("beside the source, the whole row is tested: refused")
             << QString() << u"/m/av"_s << QString() << u"/AV is not a valid extension."_s;
         QTest::newRow("a two-character name into a folder: refused")
             << u"/out"_s << u"/m/av"_s << QString() << u"AV is not a valid extension."_s;
-        QTest::newRow("an empty row beside the source: refused")
-            << QString() << QString() << QString() << u" is not a valid extension."_s;
         QTest::newRow("no separator: refused")
             << QString() << u"a.wav"_s << QString() << u"Not a full path to a file: a.wav"_s;
         QTest::newRow("only wav: refused") << QString() << u"/m/wav"_s << QString()
@@ -117,9 +109,6 @@ private slots:
         QTest::newRow("a zero character, which would cut the name short: refused")
             << QString() << u"/m/notes.txt"_s + QChar(0) + u".wav"_s << QString()
             << u"A path with a zero character cannot be passed to the encoder: /m/notes.txt\\0.wav"_s;
-        QTest::newRow("a zero character in the output folder: refused")
-            << u"/o/notes.txt"_s + QChar(0) << u"/m/a.wav"_s << QString()
-            << u"A path with a zero character cannot be passed to the encoder: /o/notes.txt\\0/"_s;
     }
     void rowIsNamedOrRefused()
     {
@@ -129,8 +118,7 @@ private slots:
         QFETCH(QString, message);
         const Mp3Naming naming = MakeMp3Name(row, NormalizeOutFolder(outBox));
         QCOMPARE(naming.refusal ? naming.refusal->message : QString(), message);
-        // A refused row has no name to leak into a command line.
-        QCOMPARE(naming.strMp3Path, path);
+        QCOMPARE(naming.strMp3Path, path); // a refused row has no name to leak into a command line
         QCOMPARE(naming.strMp3Name, path.section('/', -1));
     }
 };
@@ -164,16 +152,8 @@ void TestCommandLine::splitsIntoProgramAndArguments_data()
         << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
     QTest::newRow("doubled quote inside quotes gives a quote, empty quotes an empty argument")
         << R"({d}/enc "a""b c" "" d)" << enc << QStringList{R"(a"b c)", "", "d"};
-    QTest::newRow("only blanks") << " \t  "
-                                 << "" << none;
-    QTest::newRow("empty quoted program") << R"("" -h)"
-                                          << "" << none;
-    QTest::newRow("missing program") << R"({d}/missing -h "a" "b")"
-                                     << "" << none;
     QTest::newRow("file without execute permission") << R"({d}/plain -h "a")"
                                                      << "" << none;
-    QTest::newRow("folder") << R"({d}/bin -h "a")"
-                            << "" << none;
     QTest::newRow("quoted program has no shorter fallback") << R"("{d}/Program Files/missing" -h)"
                                                             << "" << none;
     // The current folder holds "enc", but a bare name is looked up on PATH only.

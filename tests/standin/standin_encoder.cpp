@@ -1,21 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A stand-in for the encoder, built for the tests only. It takes its behaviour
-// from its own options, the way a custom parameter string would pass them, and
-// treats its last argument as the output file, as the real encoder does. It
-// writes there silent MPEG-1 Layer III frames (128 kbps, 44.1 kHz, 417 bytes a
-// frame), so that a file of a frame or more reads as audio. Anything else (such
-// as -h) is ignored.
-//   --bytes N, --chunk K, --interval MS: write N bytes (default 0: an empty
-//   file), K at a time (default:
-//       all at once), sleeping MS milliseconds before each chunk; --delay MS:
-//       sleep before opening the file
-//   --no-output: create no output file; --hang: after writing, sleep until
-//   killed
-//   --stderr TEXT, --stderr-lines N, --stderr-file F: write TEXT and a newline,
-//   then N numbered lines
-//       ("error line 1"...), then the bytes of file F to standard error
-//   --exit C: exit with code C (default 0); --signal S: end by raising signal S
-//   instead
+// A stand-in encoder for the tests, for what the real one cannot do on demand. Like the real one it takes
+// its last argument as the output file, and writes silent 128 kbps frames of 417 bytes there, so that a
+// file of a frame or more reads as audio. Options (anything else, such as -h, is ignored):
+//   --bytes N (default 0: an empty file), written --chunk K at a time with --interval MS before each;
+//   --delay MS before opening the file; --no-output; --hang: after writing, sleep until killed;
+//   --stderr TEXT, then --stderr-lines N ("error line 1"...), then --stderr-file F to standard error;
+//   --exit C, or --signal S: end by raising signal S.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -36,18 +26,16 @@ int main(int argc, char **argv)
     std::string errorFile;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (number.contains(arg) && hasValue)
+        if (number.contains(arg) && i + 1 < argc)
             number[arg] = std::atoll(argv[++i]);
-        else if (arg == "--stderr" && hasValue)
+        else if (arg == "--stderr" && i + 1 < argc)
             std::cerr << argv[++i] << '\n';
-        else if (arg == "--stderr-file" && hasValue)
+        else if (arg == "--stderr-file" && i + 1 < argc)
             errorFile = argv[++i];
         else if (flag.contains(arg))
             flag[arg] = true;
     }
     const auto sleep = [](long long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
-
     for (long long n = 1; n <= number["--stderr-lines"]; ++n)
         std::cerr << "error line " << n << '\n';
     if (!errorFile.empty())
@@ -61,17 +49,14 @@ int main(int argc, char **argv)
             return 2;
         std::string frame(417, '\0');
         frame.replace(0, 4, "\xFF\xFB\x90\x64");
-        const long long bytes = number["--bytes"], chunk = number["--chunk"];
-        for (long long written = 0; written < bytes;) {
+        const long long bytes = number["--bytes"], chunk = number["--chunk"] > 0 ? number["--chunk"] : bytes;
+        for (long long written = 0; written < bytes; std::fflush(out)) {
             sleep(number["--interval"]);
-            for (const long long end = chunk > 0 ? std::min(bytes, written + chunk) : bytes; written < end;
-                 ++written)
+            for (const long long end = std::min(bytes, written + chunk); written < end; ++written)
                 std::fputc(frame[static_cast<size_t>(written % 417)], out);
-            std::fflush(out);
         }
         std::fclose(out);
     }
-
     while (flag["--hang"])
         sleep(1000);
     if (const int signal = static_cast<int>(number["--signal"]); signal != 0) {

@@ -9,9 +9,8 @@
 
 #include <unistd.h>
 
-// A window that records every operation asked of it, in order, so that a test
-// also sees what should not have been done. A row selected past the end of
-// the list reads as an empty text, as in the window.
+// A window that records every operation asked of it, in order, so that a test also sees what should
+// not have been done. A row selected past the end of the list reads as an empty text, as in the window.
 class RecordingView : public batch::MainView {
 public:
     mutable QStringList ops;
@@ -35,36 +34,22 @@ public:
     void setProgressColour(quint32 c) override { ops << QStringLiteral("progress colour %1").arg(c); }
     void setEncodeEnabled(bool on) override { ops << (on ? "encode on" : "encode off"); }
     void setCancelEnabled(bool on) override { ops << (on ? "cancel on" : "cancel off"); }
-    int rowCount() const override { return read("rowCount", int(rows.size())); }
-    void selectRow(int row) override
-    {
-        ops << QStringLiteral("select %1").arg(row);
-        selected = row;
-    }
-    QString selectedRowText() const override { return read("selectedRowText", rows.value(selected)); }
+    int rowCount() const override { return ops << "rowCount", int(rows.size()); }
+    void selectRow(int row) override { ops << QStringLiteral("select %1").arg(selected = row); }
+    QString selectedRowText() const override { return ops << "selectedRowText", rows.value(selected); }
     QString rowText(int row) const override { return rows.value(row); }
-    QString outPathText() const override { return read("outPathText", outPath); }
-    QString customText() const override { return read("customText", custom); }
-    batch::PresetButtons presetButtons() const override { return read("presetButtons", buttons); }
+    QString outPathText() const override { return ops << "outPathText", outPath; }
+    QString customText() const override { return ops << "customText", custom; }
+    batch::PresetButtons presetButtons() const override { return ops << "presetButtons", buttons; }
     void messageBox(const QString &text, const std::optional<QString> &title) override
     {
         ops << (title ? QStringLiteral("box [%1]: %2").arg(*title, text) : "box: " + text);
     }
-
     void showRunProgress(double fraction) override { progress << fraction; }
     void runEnded(const batch::RunOutcome &outcome) override { ends << outcome; }
-
-private:
-    template <typename T>
-    T read(const char *op, const T &value) const
-    {
-        ops << QString::fromLatin1(op);
-        return value;
-    }
 };
 
-// Children of this process, running or not yet reaped: encoders left behind.
-// With endedOnly, only those that have ended and wait to be reaped.
+// Children of this process, running or not yet reaped (with endedOnly, only the latter).
 inline int childProcessCount(bool endedOnly = false)
 {
     int count = 0;
@@ -72,8 +57,7 @@ inline int childProcessCount(bool endedOnly = false)
         QFile stat("/proc/" + pid + "/stat"); // "pid (name) state ppid ..."
         const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.value(1).toLongLong() == getpid() && (!endedOnly || fields.value(0) == "Z"))
-            ++count;
+        count += fields.value(1).toLongLong() == getpid() && (!endedOnly || fields.value(0) == "Z");
     }
     return count;
 }
