@@ -261,9 +261,9 @@ std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, b
 {
     const Mp3 output = inspectMp3(mp3);
     if (output == Mp3::Missing)
-        return Failure{QStringLiteral("exit code 0, but no MP3 file was written")};
+        return Failure{QStringLiteral("the encoder reported success but wrote no MP3 file")};
     if (output == Mp3::Empty)
-        return Failure{QStringLiteral("exit code 0, but the MP3 file is empty")};
+        return Failure{QStringLiteral("the encoder reported success but the MP3 file is empty")};
 
     const Source input = inspectSource(source);
     switch (input.kind) {

@@ -341,9 +341,10 @@ private slots:
         };
         oneFails("killed by a signal", "--bytes 1500 --signal 9",
                  "ended by a signal (exit code 137)" + removed);
-        oneFails("exit code 0 without an MP3", "--no-output", "exit code 0, but no MP3 file was written");
+        oneFails("exit code 0 without an MP3", "--no-output",
+                 "the encoder reported success but wrote no MP3 file");
         oneFails("exit code 0 with an empty MP3", "--bytes 0",
-                 "exit code 0, but the MP3 file is empty" + removed);
+                 "the encoder reported success but the MP3 file is empty" + removed);
         oneFails("exit code 1 before the encoder reached an earlier MP3: it stays", "--no-output --exit 1",
                  "exit code 1", true);
         oneFails("exit code 3 after the encoder rewrote an earlier MP3: removed", "--bytes 1500 --exit 3",
