@@ -7,14 +7,10 @@
 
 namespace ui {
 
-namespace {
-
-QString files(int count)
+QString fileCount(int count)
 {
     return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
 }
-
-} // namespace
 
 Announcement::Announcement(QWidget *parent) : QWidget(parent)
 {
@@ -63,13 +59,13 @@ QString runEndSentence(const batch::RunOutcome &outcome)
     switch (outcome.end) {
     case End::Completed:
         if (outcome.failed == 0)
-            return QStringLiteral("Done! %1 encoded.").arg(files(encoded));
-        return QStringLiteral("%1 of %2 failed.").arg(outcome.failed).arg(files(outcome.tried));
+            return QStringLiteral("Done! %1 encoded.").arg(fileCount(encoded));
+        return QStringLiteral("%1 of %2 failed.").arg(outcome.failed).arg(fileCount(outcome.tried));
     case End::Stopped:
         if (outcome.failed == 0)
-            return QStringLiteral("User Requested Stop! %1 encoded.").arg(files(encoded));
+            return QStringLiteral("User Requested Stop! %1 encoded.").arg(fileCount(encoded));
         return QStringLiteral("User Requested Stop! %1 encoded, %2 failed.")
-            .arg(files(encoded))
+            .arg(fileCount(encoded))
             .arg(outcome.failed);
     case End::Refused:
         break; // the box that says why is spoken
@@ -77,6 +73,6 @@ QString runEndSentence(const batch::RunOutcome &outcome)
     return {};
 }
 
-QString filesAddedSentence(int count) { return QStringLiteral("%1 added").arg(files(count)); }
+QString filesAddedSentence(int count) { return QStringLiteral("%1 added").arg(fileCount(count)); }
 
 } // namespace ui

@@ -35,6 +35,8 @@ private:
     QStringList m_waiting;
 };
 
+// "1 file", "3 files": the count as every sentence about a run says it.
+QString fileCount(int count);
 // "Done! 3 files encoded.", "1 of 3 files failed.", "User Requested Stop! 2 files
 // encoded."; nothing for an end that a message box explains.
 QString runEndSentence(const batch::RunOutcome &outcome);

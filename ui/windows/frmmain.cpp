@@ -555,8 +555,7 @@ void frmMain::tellDesktopRunEnded(const RunOutcome &outcome)
     // lines show the end to one who is at it. A refused run tells why in a box
     // of its own.
     if (!isActiveWindow() && outcome.end != RunOutcome::End::Refused) {
-        const QString files = outcome.tried == 1 ? QStringLiteral("1 file")
-                                                 : QStringLiteral("%1 files").arg(outcome.tried);
+        const QString files = fileCount(outcome.tried);
         const QString summary = outcome.failed > 0
                                     ? QStringLiteral("%1 of %2 failed").arg(outcome.failed).arg(files)
                                     : files + QStringLiteral(" encoded");
