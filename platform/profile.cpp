@@ -146,16 +146,6 @@ bool readFile(const QString &path, QByteArray &data)
     return file.error() == QFileDevice::NoError;
 }
 
-// A file without any write permission bit counts as read-only for everyone,
-// also for a user whom the system would let write it anyway.
-bool isReadOnly(const QString &path)
-{
-    const QFileInfo info(path);
-    // The "User" flag says what this user may do, not what the file's bits say.
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite));
-}
-
 } // namespace
 
 QString GetPrivateProfileString(const QString &section, const QString &key, const QString &defaultValue,
@@ -176,43 +166,34 @@ QString GetPrivateProfileString(const QString &section, const QString &key, cons
     return from8Bit(cutAtCharacter(found, qsizetype(bufferSize) - 1));
 }
 
-bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
-                               const QString &path)
+FileWrite WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                                    const QString &path)
 {
     const QByteArray sectionBytes = to8Bit(section.trimmed());
     const QByteArray keyBytes = to8Bit(key.trimmed());
     const QByteArray valueBytes = to8Bit(value);
     if (!isWritableName(sectionBytes, keyBytes) || breaksLine(valueBytes))
-        return false;
+        return {FileWrite::Refused};
 
-    QByteArray data;
-    // A file that exists but cannot be read is not overwritten: its content would be lost.
-    if (!readFile(path, data) || isReadOnly(path))
-        return false;
-
-    const QByteArray eol = lineEndingOf(data);
-    const Location loc = locate(data, section.trimmed(), key.trimmed());
-    QByteArray out;
-    if (loc.keyFound) {
-        out = data.first(loc.lineBegin) + loc.keySpelling.toByteArray() + '=' + valueBytes
-              + data.sliced(loc.lineEnd);
-    } else {
+    // The same bytes again, as when a window writes back what it has just read,
+    // are not written: a rewrite would only cost a sync to the disk, at every start.
+    return replaceFile(path, [&](const QByteArray &data) -> QByteArray {
+        const QByteArray eol = lineEndingOf(data);
+        const Location loc = locate(data, section.trimmed(), key.trimmed());
+        if (loc.keyFound) {
+            return data.first(loc.lineBegin) + loc.keySpelling.toByteArray() + '=' + valueBytes
+                   + data.sliced(loc.lineEnd);
+        }
         const QByteArray entry = keyBytes + '=' + valueBytes + eol;
         const qsizetype bom = data.startsWith(kByteOrderMark) ? kByteOrderMark.size() : 0;
         const qsizetype at = loc.sectionFound ? loc.insertAt : data.size();
-        out = data.first(at);
+        QByteArray out = data.first(at);
         if (at > bom && !out.endsWith('\n'))
             out += eol;
         if (!loc.sectionFound)
             out += '[' + sectionBytes + ']' + eol;
-        out += entry + data.sliced(at);
-    }
-    // The same bytes again, as when a window writes back what it has just read:
-    // a rewrite would only cost a sync to the disk, at every start. The entry is
-    // never empty, so equal bytes come from a file that is there.
-    if (out == data)
-        return true;
-    return replaceFile(path, out);
+        return out + entry + data.sliced(at);
+    });
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #pragma once
 
+#include "platform/replacefile.h"
+
 #include <QString>
 
 // Profile (INI) files, one entry at a time, in place of the platform calls that
@@ -20,11 +22,12 @@ QString GetPrivateProfileString(const QString &section, const QString &key, cons
                                 int bufferSize, const QString &path);
 
 // Writes section/key=value, creating the file, section or entry as needed; every
-// other line of the file stays as it was, and the file is replaced as a whole.
-// False, with the file untouched, when it could not be written: also when it has no
-// write permission bit at all, and when a text would break the line structure
-// (a line break in any text, an empty name, '=' in the key, ']' in the section).
-bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
-                               const QString &path);
+// other line of the file stays as it was, and the file is replaced as a whole
+// (replaceFile). Not written, with the file untouched, when it could not be:
+// Refused also when it has no write permission bit at all, and when a text would
+// break the line structure (a line break in any text, an empty name, '=' in the
+// key, ']' in the section).
+FileWrite WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                                    const QString &path);
 
 } // namespace platform

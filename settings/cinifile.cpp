@@ -14,13 +14,30 @@ namespace {
 // A read gives back at most one byte less than this.
 constexpr int kReadBufferSize = 100;
 const QChar kSeparator = QDir::separator();
+
+Cinifile::FailedWriteListener &failedWriteListener()
+{
+    static Cinifile::FailedWriteListener listener;
+    return listener;
+}
 } // namespace
 
 void Cinifile::CreateIni(const QString &strDrv, const QString &strDir) { m_path = MakePath(strDrv, strDir); }
 
 bool Cinifile::WriteFile(const QString &strSection, const QString &strKey, const QString &strValue)
 {
-    return platform::WritePrivateProfileString(strSection, strKey, strValue, m_path);
+    const platform::FileWrite result = platform::WritePrivateProfileString(strSection, strKey, strValue,
+                                                                           m_path);
+    const bool told = result.outcome == platform::FileWrite::Failed
+                      || result.outcome == platform::FileWrite::ForeignLink;
+    if (told && failedWriteListener())
+        failedWriteListener()(m_path, result);
+    return bool(result);
+}
+
+void Cinifile::setFailedWriteListener(FailedWriteListener listener)
+{
+    failedWriteListener() = std::move(listener);
 }
 
 QString Cinifile::GetFile(const QString &strSection, const QString &strKey) const

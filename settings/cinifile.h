@@ -2,7 +2,11 @@
 
 #pragma once
 
+#include "platform/replacefile.h"
+
 #include <QString>
+
+#include <functional>
 
 namespace settings {
 
@@ -14,8 +18,8 @@ public:
     // Does not touch the disk.
     void CreateIni(const QString &strDrv, const QString &strDir);
 
-    // Writes one entry at once. The user is never told of a failure, but the
-    // caller is: false when the file could not be written.
+    // Writes one entry at once. False when the file could not be written; the
+    // listener below hears of it too.
     bool WriteFile(const QString &strSection, const QString &strKey, const QString &strValue);
 
     // The entry's value (at most 99 bytes of it), or the empty text when the
@@ -29,6 +33,14 @@ public:
 
     void setInifile(const QString &New_IniPath);
     QString inifile() const;
+
+    // Hears of every write that did not reach its file for a reason the user
+    // should know of: the system failed it (a full disk, a quota, an I/O error),
+    // or the file is a link that another user made. A refusal by the file's or
+    // its folder's permissions is the owner's choice and stays unannounced. One
+    // listener for the whole program; none by default.
+    using FailedWriteListener = std::function<void(const QString &path, const platform::FileWrite &result)>;
+    static void setFailedWriteListener(FailedWriteListener listener);
 
 private:
     static QString MakePath(QString strDrv, QString strDir);

@@ -75,7 +75,8 @@ class TestLocation : public QObject {
     void giveToProbeUser(const QString &path)
     {
         if (m_root)
-            QCOMPARE(QProcess::execute("chown", {"nobody:nogroup", path}), 0);
+            QCOMPARE(QProcess::execute("chown", {"-h", "nobody:nogroup", path}),
+                     0); // a link itself, not its file
     }
 
     QString startUp()
@@ -122,7 +123,7 @@ private slots:
             << Row{Existing::Nothing, false, true, false, true};
         QTest::newRow("folder named like the settings file: neither read nor written, per-user file")
             << Row{Existing::Folder, true, true, false, true};
-        QTest::newRow("relative link to the user's own file elsewhere: read, change written through the link")
+        QTest::newRow("the user's own relative link to their file elsewhere: read, change written through it")
             << Row{Existing::Link, true, false, true, true};
         QTest::newRow("writable folder without file: new file beside the program, nothing else left")
             << Row{Existing::Nothing, true, false, false, true};
@@ -139,6 +140,7 @@ private slots:
         } else if (link) {
             QVERIFY(writeFile(dotfile, kSaved) && QFile::link("../home/dotfiles/purlwave.ini", beside));
             giveToProbeUser(dotfile);
+            giveToProbeUser(beside); // the user's own link: another user's would not be followed
         } else if (testsFile) {
             const auto mode = row.existing == Existing::AllMayWrite ? kReads | kWrites : kReads;
             QVERIFY(writeFile(beside, kSaved) && QFile::setPermissions(beside, mode));

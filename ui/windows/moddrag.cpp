@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/windows/moddrag.h"
 
+#include "ui/dialogs/settingsnotice.h"
 #include "ui/layout.h"
 #include "ui/windows/accessibleroles.h"
 #include "ui/windows/configurationref.h"
@@ -14,6 +15,7 @@ void Main(const QList<QByteArray> &arguments)
 {
     installAccessibleRoles();
     keepTextsWholeInFixedWindows();
+    announceFailedSettingsWrites();
 
     // The window goes when it is closed (Quit, the close box). The program ends
     // when its last visible window has closed; a hidden configuration window does
