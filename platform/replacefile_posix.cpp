@@ -215,7 +215,9 @@ void removeLeftCopies(int folder, const QByteArray &name, uid_t fileOwner)
 
 // The old file's access control list and user attributes, onto the copy; a
 // copy made in a folder with a default list loses the one it got there, when
-// the old file had none.
+// the old file had none. False where the copy cannot carry them (a file system
+// without them, an attribute the writer may not set): the file is then written
+// in place, which keeps them.
 bool copyAttributes(int from, int to)
 {
     ssize_t size = ::flistxattr(from, nullptr, 0);
@@ -242,17 +244,15 @@ bool copyAttributes(int from, int to)
     return hadList || ::fremovexattr(to, kAccessList) == 0 || errno == ENODATA || errno == ENOTSUP;
 }
 
-// The old file's owner, group, mode and attributes onto the copy, in that order
-// (a list of named users sets the mode's group bits last). False where the copy
-// cannot have them: a user writing another user's file, an attribute the copy
-// may not carry. The file is then written in place, which keeps them all.
-bool keepWhatTheFileHad(const Target &t, int copy)
+// The old file's owner and group onto the copy. False where the copy cannot
+// have them, a user writing another user's file: the file is then written in
+// place, which keeps them.
+bool takeOwner(const Target &t, int copy)
 {
     struct stat st {};
     return ::fstat(copy, &st) == 0
            && ((st.st_uid == t.st.st_uid && st.st_gid == t.st.st_gid)
-               || ::fchown(copy, t.st.st_uid, t.st.st_gid) == 0)
-           && ::fchmod(copy, t.st.st_mode & 07777) == 0 && copyAttributes(t.file.get(), copy);
+               || ::fchown(copy, t.st.st_uid, t.st.st_gid) == 0);
 }
 
 // Gives an unnamed copy a name of its own in the folder.
@@ -282,13 +282,15 @@ FileWrite writeCopy(Target &t, const QByteArray &data, bool unnamed, Instead &in
     const int folder = t.folder.get();
     QByteArray copyName;
     Fd copy;
+    // Only the writer may read a copy of a file until it has the file's mode.
+    const mode_t mode = t.file ? 0600 : 0666;
     if (unnamed) {
-        copy.reset(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+        copy.reset(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
     } else {
         for (int attempt = 0; attempt < 100 && !copy; ++attempt) {
             copyName = newCopyName(t.name);
             copy.reset(::openat(folder, copyName.constData(),
-                                O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666));
+                                O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode));
             if (!copy && errno != EEXIST)
                 break;
         }
@@ -308,16 +310,25 @@ FileWrite writeCopy(Target &t, const QByteArray &data, bool unnamed, Instead &in
 
     const auto discard = [&](int error) {
         if (!copyName.isEmpty())
-            ::unlinkat(folder, copyName.constData(),
-                       0); // a failure leaves a copy that the next write removes
+            ::unlinkat(folder, copyName.constData(), 0); // a failure leaves a copy for a later write
         return failed(error);
     };
-    if (t.file && !keepWhatTheFileHad(t, copy.get())) {
+    // The bytes go in before the mode and the attributes, so that a named copy is
+    // empty only for the few calls after its making. The mode comes before the
+    // attributes: a list of named users sets the mode's group bits.
+    const auto inPlace = [&] {
         discard(0);
         instead = Instead::InPlace;
-        return {};
-    }
-    if (!writeAll(copy.get(), data, 0) || ::fsync(copy.get()) != 0)
+        return FileWrite{};
+    };
+    if (t.file && !takeOwner(t, copy.get()))
+        return inPlace();
+    if (!writeAll(copy.get(), data, 0))
+        return discard(errno);
+    if (t.file
+        && (::fchmod(copy.get(), t.st.st_mode & 07777) != 0 || !copyAttributes(t.file.get(), copy.get())))
+        return inPlace();
+    if (::fsync(copy.get()) != 0)
         return discard(errno);
     if (unnamed && !nameCopy(folder, copy.get(), t.name, copyName)) {
         instead = Instead::NamedCopy;

@@ -226,6 +226,8 @@ private slots:
             << WriteRow{false, "nobody", "daemon", "root", 0644, link};
         QTest::newRow("root through the folder owner's link to their own file: written, still a link")
             << WriteRow{false, "nobody", "nobody", "root", 0644, nullptr};
+        QTest::newRow("root through its own link to another user's file: written, still a link")
+            << WriteRow{false, "nobody", "root", "root", 0644, nullptr};
     }
     void writeLandsWholeOrLeavesTheOldFileAndSaysWhyOnce()
     {
