@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core fonts-liberation
   xvfb xauth      # the screenshot script shows the real window off screen
   util-linux      # setpriv: tests run the settings start-up as an unprivileged user
+  acl             # setfacl, getfacl: the tests give the settings file an access control list
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   lintian devscripts  # the tests check the package (lintian) and its hardening (hardening-check)
