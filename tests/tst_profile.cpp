@@ -184,8 +184,8 @@ private slots:
         const QString path = m_ini.inifile();
         QVERIFY(writeFile(path, "; kept\n[S]\na=1\n"));
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup)); // 0640
-        QCOMPARE(QProcess::execute("setfacl", {"-m", "u:nobody:rw", path}),
-                 0); // acl: group bits rw as the mask
+        // The list's mask shows as the group bits: 0660. setfacl, getfacl: Debian's acl.
+        QCOMPARE(QProcess::execute("setfacl", {"-m", "u:nobody:rw", path}), 0);
         QCOMPARE(::setxattr(qPrintable(path), "user.mine", "tag", 3, 0), 0);
         const auto access = [&] {
             QProcess getfacl;
@@ -235,8 +235,7 @@ private slots:
     {
         QFETCH(WriteRow, row);
         if (::geteuid() != 0)
-            QSKIP(
-                "needs root: mounts a small file system, and writes as other users and through their links");
+            QSKIP("needs root: mounts a small file system, writes as other users and through their links");
         QVERIFY(QFile::setPermissions(m_tmp->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                          | QFile::ReadOther | QFile::ExeOther));
         const QString folder = m_tmp->filePath("folder"), path = folder + "/purlwave.ini";
@@ -308,7 +307,7 @@ private slots:
             QProcess writer;
             writer.start(m_program, {"--writer", path});
             QVERIFY(writer.waitForStarted());
-            // Somewhere in the first writes: the start of a process takes longer than any of them.
+            // Not a wait for anything: the moment of the kill, drawn at random.
             QThread::usleep(QRandomGenerator::global()->bounded(30000));
             writer.kill();
             QVERIFY(writer.waitForFinished());
