@@ -70,6 +70,8 @@ const QByteArray kShortState("[PATHS]\nDestination Path=/a\n");
 const QByteArray kLongState("[PATHS]\nDestination Path=/" + QByteArray(300, 'x') + "\n");
 int writeUntilKilled(const QString &path)
 {
+    std::puts("writing");
+    std::fflush(stdout);
     for (bool flip = false;; flip = !flip) {
         if (!platform::WritePrivateProfileString("PATHS", "Destination Path",
                                                  flip ? "/" + QString(300, u'x') : "/a", path))
@@ -306,9 +308,9 @@ private slots:
         for (int trial = 0; trial < 200; ++trial) {
             QProcess writer;
             writer.start(m_program, {"--writer", path});
-            QVERIFY(writer.waitForStarted());
+            QVERIFY(writer.waitForReadyRead(30000));
             // Not a wait for anything: the moment of the kill, drawn at random.
-            QThread::usleep(QRandomGenerator::global()->bounded(30000));
+            QThread::usleep(QRandomGenerator::global()->bounded(10000));
             writer.kill();
             QVERIFY(writer.waitForFinished());
             const QByteArray bytes = bytesOf(path);
