@@ -111,9 +111,10 @@ FileWrite openTarget(QByteArray path, Target &t)
         return failed(errno);
     if (t.file && !S_ISREG(t.st.st_mode))
         return {FileWrite::Refused};
-    // Another user's link is followed only to a file of that user's, or to a new
-    // file when the link is the writer's own: in a folder that user owns, it
-    // could otherwise send the writer's bytes into any file the writer may write.
+    // A link is followed only when it is the writer's own or its owner owns the
+    // file at its end (a new file counts as the writer's): another user's link, in
+    // a folder of theirs, could send the writer's bytes into any file the writer
+    // may write.
     const uid_t writer = ::geteuid();
     const uid_t fileOwner = t.file ? t.st.st_uid : writer;
     for (const uid_t owner : linkOwners) {
