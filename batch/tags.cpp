@@ -179,9 +179,7 @@ void readInfo(const QByteArray &fields, SourceTags &found)
     for (qsizetype at = 0; at + 8 <= fields.size();) {
         const quint32 size = qFromLittleEndian<quint32>(fields.constData() + at + 4);
         found.info.append({fields.mid(at, 4), fields.mid(at + 8, size)});
-        // Some writers leave out the pad byte after an odd size.
-        const qsizetype next = at + 8 + qsizetype(size);
-        at = next + ((size & 1) && next < fields.size() && fields[next] == '\0' ? 1 : 0);
+        at += 8 + qsizetype(size) + qsizetype(size & 1);
     }
 }
 
@@ -246,7 +244,8 @@ public:
     Frames takeFrames()
     {
         Frames frames;
-        const TagLib::ID3v2::FrameList list = tag().frameList();
+        // Not a copy of the tag's list: the last copy of it deletes the frames.
+        const std::vector<Frame *> list(tag().frameList().begin(), tag().frameList().end());
         for (Frame *frame : list) {
             tag().removeFrame(frame, false);
             frames.emplace_back(frame);
@@ -387,26 +386,40 @@ struct WriteFailure {
 
 // Writes tag over the first oldLength bytes of file, moving what follows back
 // when the tag is longer.
+// Writes all of bytes at offset. A short write is followed by another, which
+// then meets the error that stopped the first (a full disk) and says so.
+bool writeAt(QFile &file, qint64 offset, const QByteArray &bytes)
+{
+    if (!file.seek(offset))
+        return false;
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
 std::optional<WriteFailure> writeTag(QFile &file, qint64 oldLength, const QByteArray &tag)
 {
     const qint64 end = file.size();
     const qint64 grow = tag.size() - oldLength;
     if (grow > 0) {
         // Room first, at the end: a full disk then stops the write before anything has moved.
-        if (!file.seek(end) || file.write(QByteArray(grow, '\0')) != grow) {
+        if (!writeAt(file, end, QByteArray(grow, '\0'))) {
             const QString why = file.errorString();
             return WriteFailure{why, !file.resize(end)};
         }
         for (qint64 blockEnd = end; blockEnd > oldLength;) {
             const qint64 blockStart = std::max(oldLength, blockEnd - kMoveBlock);
             const QByteArray block = file.seek(blockStart) ? file.read(blockEnd - blockStart) : QByteArray();
-            if (block.size() != blockEnd - blockStart || !file.seek(blockStart + grow)
-                || file.write(block) != block.size())
+            if (block.size() != blockEnd - blockStart || !writeAt(file, blockStart + grow, block))
                 return WriteFailure{file.errorString(), true};
             blockEnd = blockStart;
         }
     }
-    if (!file.seek(0) || file.write(tag) != tag.size())
+    if (!writeAt(file, 0, tag))
         return WriteFailure{file.errorString(), true};
     return std::nullopt;
 }
