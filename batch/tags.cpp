@@ -476,13 +476,13 @@ QString carryTags(const QString &source, const QString &mp3, const QString &para
         problems << notCarried(names, QStringLiteral("the tag the encoder wrote cannot be read"));
         return problems.join(QLatin1String("; "));
     }
-    QSet<QString> kept;
+    QSet<QString> encoderKinds;
     for (const Frame *frame : written.tag().frameList())
-        kept.insert(kindOf(*frame));
+        encoderKinds.insert(kindOf(*frame));
     QList<std::pair<QString, QString>> expected; // each added frame's kind and text
     names.clear();
     for (std::unique_ptr<Frame> &frame : carried) {
-        if (kept.contains(kindOf(*frame)))
+        if (encoderKinds.contains(kindOf(*frame)))
             continue;
         expected.append({kindOf(*frame), qtString(frame->toString())});
         names << nameOf(*frame);
@@ -506,18 +506,18 @@ QString carryTags(const QString &source, const QString &mp3, const QString &para
     // The library's rendering and the disk's write, as they read back.
     QStringList lost;
     TagInMemory back(file.seek(0) ? file.read(tag.size()) : QByteArray());
-    QMultiHash<QString, QString> held;
+    QMultiHash<QString, QString> readBack;
     for (const Frame *frame : back.tag().frameList())
-        held.insert(kindOf(*frame), qtString(frame->toString()));
+        readBack.insert(kindOf(*frame), qtString(frame->toString()));
     for (qsizetype i = 0; i < expected.size(); ++i) {
         const auto &[kind, text] = expected.at(i);
-        // Version 2.3 keeps a date's time to the minute.
-        const QStringList values = held.values(kind);
-        const bool found = std::any_of(values.begin(), values.end(), [&](const QString &value) {
-            return value == text
-                   || (kind == QLatin1String("TDRC") && !value.isEmpty() && text.startsWith(value));
+        // Version 2.3 keeps a date's time to the minute, and of the original release date only the year.
+        const bool date = kind == QLatin1String("TDRC") || kind == QLatin1String("TDOR");
+        const QStringList values = readBack.values(kind);
+        const bool held = std::any_of(values.begin(), values.end(), [&](const QString &value) {
+            return value == text || (date && !value.isEmpty() && text.startsWith(value));
         });
-        if (!found)
+        if (!held)
             lost << names.at(i);
     }
     if (!lost.isEmpty())

@@ -45,6 +45,8 @@ namespace batch {
 // as the encoder wrote it (room for the tag is made at its end before anything
 // moves, so a full disk stops the write first) and the answer says what was not
 // carried, and why; empty when all was carried or there was nothing to carry.
+// The tag is read back after the write: a frame of version 2.4 that 2.3 has no
+// place for (such as TMOO, the mood) is named there too.
 // Limits: the tag is written into the file in place, so a kill while its audio
 // moves (a few ms) leaves it damaged; an input/output error from the disk at that
 // moment does too, and the answer says so.
