@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 const QString kSourceDir = QStringLiteral(PURLWAVE_SOURCE_DIR);
@@ -20,7 +22,7 @@ struct Rule {
     bool anyQt = false;         // else Qt Core only
     bool systemHeaders = false; // operating-system and C headers
     QString qtModule{};         // one Qt module besides Core
-    QStringList libraries{};    // headers of the libraries it links besides Qt
+    QStringList libraries{};    // headers of the libraries it links besides Qt; "dir/" for all in dir
 };
 
 bool isQtHeader(const QString &module, const QString &name)
@@ -45,8 +47,11 @@ QString offence(const QString &name, bool quoted, const Rule &rule)
         return rule.anyQt || isQtHeader("QtCore", name) || isQtHeader(rule.qtModule, name)
                    ? QString()
                    : QStringLiteral("not a Qt Core header");
-    if (!rule.systemHeaders && !rule.libraries.contains(name)
-        && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
+    const bool library = std::any_of(
+        rule.libraries.begin(), rule.libraries.end(), [&](const QString &header) {
+            return name == header || (header.endsWith('/') && name.startsWith(header));
+        });
+    if (!rule.systemHeaders && !library && (name.endsWith(QLatin1String(".h")) || name.contains('/')))
         return QStringLiteral("operating-system headers belong in platform/");
     return {};
 }
@@ -65,9 +70,9 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<Rule>("rule");
-        QTest::newRow("batch: itself, settings, platform, Qt Core and libsndfile")
+        QTest::newRow("batch: itself, settings, platform, Qt Core, libsndfile and TagLib")
             << QString("batch")
-            << Rule{.ourFolders = {"batch", "settings", "platform"}, .libraries = {"sndfile.h"}};
+            << Rule{.ourFolders = {"batch", "settings", "platform"}, .libraries = {"sndfile.h", "taglib/"}};
         QTest::newRow("settings: itself, platform and Qt Core")
             << QString("settings") << Rule{.ourFolders = {"settings", "platform"}};
         QTest::newRow("platform: itself, Qt Core, Qt D-Bus and the system")
