@@ -67,7 +67,9 @@ bool EncoderRun::stage(QString *why)
     QString error;
     if (m_staged.create(m_target, &error))
         return true;
-    *why = QStringLiteral("no new file can be made in the folder %1 (%2)").arg(folder(), error)
+    *why = QStringLiteral("no new MP3 file can be made in the folder %1 (%2); check that it exists and "
+                          "that you may write to it")
+               .arg(folder(), error)
            + (m_hadEarlier ? QStringLiteral("; ") + kEarlierKept : QString());
     return false;
 }

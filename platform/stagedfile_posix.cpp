@@ -114,8 +114,8 @@ QString StagedFile::path() const { return m_folder + QLatin1Char('/') + m_name; 
 
 bool StagedFile::written() const
 {
-    struct stat now {
-    }, made{};
+    struct stat now {};
+    struct stat made {};
     return m_file >= 0
            && ::fstatat(m_dir, QFile::encodeName(m_name).constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
            && ::fstat(m_file, &made) == 0
@@ -126,11 +126,11 @@ bool StagedFile::written() const
 bool StagedFile::commit(QString *error)
 {
     const QByteArray name = QFile::encodeName(m_name), target = QFile::encodeName(m_target);
-    const int file = ::openat(m_dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int file = ::openat(m_dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file < 0)
         return failed(error);
-    struct stat old {
-    }, now{};
+    struct stat old {};
+    struct stat now {};
     bool ok = ::fstat(file, &now) == 0;
     if (ok && ::fstatat(m_dir, target.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
         if (old.st_uid != now.st_uid || old.st_gid != now.st_gid) {
@@ -155,7 +155,7 @@ bool StagedFile::commit(QString *error)
 
 bool StagedFile::remove(QString *error)
 {
-    if (m_dir < 0 || m_done)
+    if (m_dir < 0 || m_done || m_name.isEmpty())
         return true;
     if (::unlinkat(m_dir, QFile::encodeName(m_name).constData(), 0) != 0 && errno != ENOENT)
         return failed(error);
@@ -176,8 +176,8 @@ void StagedFile::removeLeftovers(const QString &folder)
     for (const QString &name : names) {
         const QRegularExpressionMatch match = kLeftover.match(name);
         const QByteArray file = QFile::encodeName(name);
-        struct stat named {
-        }, opened{};
+        struct stat named {};
+        struct stat opened {};
         if (!match.hasMatch() || ::fstatat(dir, file.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
             || !S_ISREG(named.st_mode) || named.st_uid != ::geteuid()
             || proof(match.captured(1).toLatin1(), named) != match.captured(2).toLatin1())

@@ -373,7 +373,9 @@ private slots:
             << "" << Sizes{{"t/a.mp3", 1500}};
         QTest::newRow("an MP3 path that links into a missing folder: nothing run, the folder named")
             << one << "out" << fine << Links{{"out/a.mp3", "gone/a.mp3"}} << ""
-            << "{d}/a.wav: no new file can be made in the folder {d}/gone (No such file or directory)"
+            << "{d}/a.wav: no new MP3 file can be made in the folder {d}/gone (No such file or directory); "
+               "check that "
+               "it exists and that you may write to it"
             << Sizes{{"gone/a.mp3", -1}};
         QTest::newRow("a folder at the MP3 path: the rename fails and says so")
             << QStringList{"a.wav", "a.mp3/b.wav"} << "" << fine << none << ""
