@@ -4,6 +4,7 @@
 #include "batch/commandline.h"
 #include "batch/configview.h"
 #include "batch/mainview.h"
+#include "platform/stagedfile.h"
 #include "settings/cinifile.h"
 #include "settings/keys.h"
 
@@ -51,6 +52,7 @@ void BatchRun::cmdEncode_Click()
     m_failures.clear();
     m_written.clear();
     m_sources.clear();
+    m_cleanedFolders.clear();
 
     run();
 
@@ -185,7 +187,17 @@ void BatchRun::walkRows(const QString &strTrackCount)
         s.strMp3Path = naming.strMp3Path;
         s.strCommand = BuildCommandLine(s.strCommandBase, rowText, s.strMp3Path);
 
-        if (const QString refusal = overwriteRefusal(rowText); !refusal.isEmpty()) {
+        // The encoder writes a new file beside the MP3 file. The command line that
+        // names it is the encoder's; strCommand names the MP3 file, as the user knows it.
+        auto encoder = std::make_unique<EncoderRun>(s.strCommandBase, rowText, s.strMp3Path);
+        QString refusal = overwriteRefusal(rowText);
+        if (refusal.isEmpty()) {
+            // What a program killed part way left there goes first, at the first row of the folder.
+            if (!m_cleanedFolders.contains(encoder->folder()))
+                platform::StagedFile::removeLeftovers(*m_cleanedFolders.insert(encoder->folder()));
+            encoder->stage(&refusal);
+        }
+        if (!refusal.isEmpty()) {
             ++m_filesTried;
             m_failures.append({rowText, refusal, {}});
             ++s.intTrack; // no events ran since the last look at the stop request
@@ -201,19 +213,14 @@ void BatchRun::walkRows(const QString &strTrackCount)
 
         letEventsRun();
         if (m_abandoned)
-            return;
+            return; // the new file goes with the encoder's run; an earlier MP3 file stays
 
-        m_encoder = std::make_unique<EncoderRun>(s.strCommand, s.strMp3Path);
+        m_encoder = std::move(encoder);
         const ShellResult result = m_encoder->ShellAndWait(
             m_view, m_doEvents, {}, [this](double fileShare) { showProgress(fileShare); });
-        const std::unique_ptr<EncoderRun> encoder = std::move(m_encoder);
-        if (m_abandoned) {
-            // The encoder was killed half-way: what it wrote is no MP3 file. A file
-            // it never reached is left as it was.
-            if (result.outcome == ShellResult::Outcome::Abandoned)
-                encoder->removeWritten();
-            return;
-        }
+        encoder = std::move(m_encoder);
+        if (m_abandoned)
+            return; // as above, also for a file the encoder had finished: it was not checked
 
         m_view.setProgressColour(colours::TextIdle);
 
@@ -251,9 +258,9 @@ QString BatchRun::overwriteRefusal(const QString &row) const
 }
 
 // A row failed when its encoder did, or when the checks of its files find that
-// exit code 0 gave no usable MP3. Of a failed row, what its encoder created or
-// changed goes, unless it holds the audio there was; a file that the encoder
-// never reached stays. No other path is ever removed.
+// exit code 0 gave no usable MP3. Only a good new MP3 file, or one that holds all
+// the audio there was, replaces the MP3 file; else the new file goes and an MP3
+// file that was there stays as it was. No other path is ever removed.
 void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRun &encoder)
 {
     QString why;
@@ -262,27 +269,42 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRu
         why = QStringLiteral("ended by a signal (exit code %1)").arg(result.exitCode);
     } else if (result.exitCode != 0) {
         why = QStringLiteral("exit code %1").arg(result.exitCode);
-    } else if (const auto failure = encoder.checkEncoded(row, m_rawInput)) {
+    } else if (const auto failure = encoder.checkEncoded(m_rawInput)) {
         why = failure->why;
         keep = failure->keepMp3;
     }
 
-    const bool written = encoder.wroteMp3();
-    if (written && (why.isEmpty() || keep))
-        m_written.insert(platform::fileIdentity(m_state.strMp3Path), platform::fileIdentity(row));
-    if (why.isEmpty())
-        return;
-    if (written && keep)
-        why += QStringLiteral("; the MP3 file was kept");
-    else if (written)
-        why += QStringLiteral("; ") + encoder.removeWritten();
+    if (why.isEmpty() || keep) {
+        // The row's tag goes into encoder.newMp3Path() here, before the file is put in place.
+        QString notPlaced;
+        if (encoder.commit(&notPlaced)) {
+            m_written.insert(platform::fileIdentity(m_state.strMp3Path), platform::fileIdentity(row));
+            if (why.isEmpty())
+                return;
+            m_failures.append(
+                {row,
+                 why
+                     + (encoder.hadEarlierMp3()
+                            ? QStringLiteral("; the new MP3 file was kept in place of the earlier one")
+                            : QStringLiteral("; the new MP3 file was kept")),
+                 result.errorTail});
+            return;
+        }
+        why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + notPlaced;
+    }
+    if (const QString fate = encoder.discard(); !fate.isEmpty())
+        why += QStringLiteral("; ") + fate;
     m_failures.append({row, why, result.errorTail});
 }
 
-// The whole run's share done: the files finished and the current file's share.
+// The whole run's share done: the files finished and the current file's share, of
+// those and the rows still to do, the current one among them (at least one). Rows
+// removed behind the current one change neither; rows removed ahead make the rest
+// a larger share. So the share never goes back within a run.
 void BatchRun::showProgress(double fileShare)
 {
-    m_view.showRunProgress((m_state.intTrack + fileShare) / (m_lastIndex + 1));
+    const int rowsLeft = m_lastIndex - m_state.intTrack + 1;
+    m_view.showRunProgress((m_filesTried + fileShare) / (m_filesTried + rowsLeft));
 }
 
 void BatchRun::returnToIdle()

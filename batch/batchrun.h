@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QtGlobal>
 
@@ -58,7 +59,7 @@ public:
 
     // For a window that is going away during a run: the running encoder is
     // killed at once (also from inside the runner's wait), what it wrote
-    // removed, and nothing more is encoded. The run unwinds without touching the
+    // removed (an earlier MP3 file stays), and nothing more is encoded. The run unwinds without touching the
     // view again.
     void abandon();
 
@@ -118,6 +119,8 @@ private:
     // sources of the run's rows with their row texts: an MP3 never replaces one.
     QHash<platform::FileIdentity, platform::FileIdentity> m_written;
     QHash<platform::FileIdentity, QString> m_sources;
+    // Folders whose leftovers of killed runs this run has removed.
+    QSet<QString> m_cleanedFolders;
     // The encoder's run on the current row; abandon() reaches it there.
     std::unique_ptr<EncoderRun> m_encoder;
     bool m_rawInput = false; // the parameters tell the encoder to read raw samples

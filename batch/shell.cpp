@@ -1,9 +1,9 @@
 #include "batch/shell.h"
 
+#include "batch/commandline.h"
 #include "batch/encoderoutput.h"
 #include "batch/mainview.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
@@ -12,6 +12,8 @@
 namespace batch {
 
 namespace {
+
+const QString kEarlierKept = QStringLiteral("the earlier MP3 file was kept");
 
 // How often the window is let to answer, the label updated and the lamp blinked.
 constexpr int kPollMilliseconds = 500;
@@ -52,10 +54,27 @@ void takeEnd(ShellResult &result, const platform::ChildProcess &process)
 
 } // namespace
 
-EncoderRun::EncoderRun(QString strCommandLine, QString strOutFile)
-    : m_command(std::move(strCommandLine)), m_out(std::move(strOutFile)), m_before(platform::fileStamp(m_out))
+EncoderRun::EncoderRun(QString strCommandBase, QString source, QString strMp3Path)
+    : m_commandBase(std::move(strCommandBase)), m_source(std::move(source)), m_out(std::move(strMp3Path)),
+      m_target(platform::linkTarget(m_out)), m_hadEarlier(QFileInfo(m_target).isFile())
 {
 }
+
+QString EncoderRun::folder() const { return QFileInfo(m_target).path(); }
+
+bool EncoderRun::stage(QString *why)
+{
+    QString error;
+    if (m_staged.create(m_target, &error))
+        return true;
+    *why = QStringLiteral("no new MP3 file can be made in the folder %1 (%2); check that it exists and "
+                          "that you may write to it")
+               .arg(folder(), error)
+           + (m_hadEarlier ? QStringLiteral("; ") + kEarlierKept : QString());
+    return false;
+}
+
+QString EncoderRun::commandLine() const { return BuildCommandLine(m_commandBase, m_source, newMp3Path()); }
 
 bool EncoderRun::abandoned(const std::function<bool()> &abandonRequested, ShellResult &result)
 {
@@ -79,8 +98,9 @@ ShellResult EncoderRun::ShellAndWait(MainView &view, const std::function<void()>
     // The encoder's path stands first. A line that begins with a blank has none
     // (an empty path): the first word of the parameters must not be taken for a
     // program and run.
-    const bool namesProgram = !m_command.isEmpty() && !m_command.front().isSpace();
-    if (!namesProgram || !m_process.start(m_command)) {
+    const QString command = commandLine();
+    const bool namesProgram = !command.isEmpty() && !command.front().isSpace();
+    if (!namesProgram || !m_process.start(command)) {
         // Nothing ran: the lamp stays as it was, and the result says so, so that
         // the batch can tell this from an encoder that exited with 0.
         view.setProgressText(QStringLiteral("Done!"));
@@ -101,7 +121,7 @@ ShellResult EncoderRun::ShellAndWait(MainView &view, const std::function<void()>
             return result;
 
         // A missing file (not created yet, or never) has size 0.
-        view.setProgressText(kbytesCaption(QFileInfo(m_out).size()));
+        view.setProgressText(kbytesCaption(QFileInfo(newMp3Path()).size()));
 
         if (blink == 1) {
             view.setLampColour(Lamp::shpRecord, colours::RecordLit);
@@ -127,28 +147,33 @@ void EncoderRun::abandon()
     m_process.interruptWait();
 }
 
-bool EncoderRun::wroteMp3() const
-{
-    const platform::FileStamp after = platform::fileStamp(m_out);
-    return after.exists && after != m_before;
-}
+bool EncoderRun::wroteMp3() const { return m_staged.written(); }
 
-std::optional<audiocheck::Failure> EncoderRun::checkEncoded(const QString &source, bool rawInput) const
-{
-    return audiocheck::checkEncoded(source, m_out, rawInput);
-}
-
-QString EncoderRun::removeWritten()
+std::optional<audiocheck::Failure> EncoderRun::checkEncoded(bool rawInput) const
 {
     if (!wroteMp3())
-        return {};
-    const QString written = platform::linkTarget(m_out);
-    const QString what =
-        written == m_out ? QStringLiteral("the MP3 file")
-                         : QStringLiteral("the MP3 file %1 (the target of the link %2)").arg(written, m_out);
-    return what
-           + (QFile::remove(written) ? QStringLiteral(" was removed")
-                                     : QStringLiteral(" could not be removed"));
+        return audiocheck::Failure{QStringLiteral("the encoder reported success but wrote no MP3 file")};
+    return audiocheck::checkEncoded(m_source, newMp3Path(), rawInput);
+}
+
+bool EncoderRun::commit(QString *why)
+{
+    QString error;
+    if (m_staged.commit(&error))
+        return true;
+    *why = QStringLiteral("the new MP3 file could not be renamed to %1 (%2)").arg(m_target, error);
+    return false;
+}
+
+QString EncoderRun::discard()
+{
+    QString fate = m_hadEarlier ? kEarlierKept
+                   : wroteMp3() ? QStringLiteral("the new MP3 file was removed")
+                                : QString();
+    if (QString error; !m_staged.remove(&error))
+        fate += (fate.isEmpty() ? QString() : QStringLiteral("; "))
+                + QStringLiteral("the new MP3 file %1 could not be removed (%2)").arg(newMp3Path(), error);
+    return fate;
 }
 
 } // namespace batch

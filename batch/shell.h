@@ -2,6 +2,7 @@
 
 #include "batch/audiocheck.h"
 #include "platform/process.h"
+#include "platform/stagedfile.h"
 
 #include <QString>
 
@@ -31,20 +32,34 @@ struct ShellResult {
     bool succeeded() const { return outcome == Outcome::Exited && exitCode == 0; }
 };
 
-// The run of the encoder on one file: its child process, the MP3 file as it was
-// before, the checks after the run and the removal of what the encoder wrote.
+// The run of the encoder on one file: its child process, the new MP3 file it
+// writes, the checks after the run, and the new file put in place of the MP3 file
+// or removed. The encoder writes a file of its own beside the MP3 file (beside the
+// file a link there leads to, so that the link stays), which replaces the MP3
+// file whole only when it is good: until then an MP3 file that was there stays as
+// it was, whatever ends the run, a kill of the program included.
 class EncoderRun {
 public:
-    // Notes the MP3 file as it is now; nothing is started yet.
-    EncoderRun(QString strCommandLine, QString strOutFile);
+    // Nothing is made or started yet. The first three as BuildCommandLine takes them.
+    EncoderRun(QString strCommandBase, QString source, QString strMp3Path);
+
+    // The folder of the new file, where stage() makes it.
+    QString folder() const;
+    // Makes the new, empty MP3 file. False, with the reason for the report, when
+    // the folder takes no new file; nothing is to be run then.
+    bool stage(QString *why);
+    QString newMp3Path() const { return m_staged.path(); }
+    // The command line the encoder runs: the one the batch builds, with the new
+    // file in the place of the MP3 file.
+    QString commandLine() const;
 
     // Runs the command line and waits for it, polling every 500 ms: at each poll
-    // it lets pending events run (doEvents), waits, shows the output file's size
-    // in kbytes on the progress line and blinks the Encoding lamp. Ends with
-    // "Done!" on the progress line. The wait ends as soon as the encoder does, and
-    // window events go on being handled during it, not only at the polls. At each
-    // poll fileShare hears how much of its file the encoder says it has done, 0
-    // to 1 (0 while it says nothing).
+    // it lets pending events run (doEvents), waits, shows the new file's size in
+    // kbytes on the progress line and blinks the Encoding lamp. Ends with "Done!"
+    // on the progress line. The wait ends as soon as the encoder does, and window
+    // events go on being handled during it, not only at the polls. At each poll
+    // fileShare hears how much of its file the encoder says it has done, 0 to 1 (0
+    // while it says nothing).
     //
     // The run is abandoned when abandon() was called or abandonRequested answers
     // true, which it is asked after every doEvents and every wait: the encoder is
@@ -58,21 +73,28 @@ public:
     // run is abandoned.
     void abandon();
 
-    // After the run: whether the encoder created or changed the MP3 file.
+    // After the run: whether the encoder wrote the new file (opened it to write, at least).
     bool wroteMp3() const;
-    std::optional<audiocheck::Failure> checkEncoded(const QString &source, bool rawInput) const;
-    // Removes what the encoder wrote and no more: the MP3 file, or the file a
-    // link there leads to (the encoder wrote through the link, which stays).
-    // What happened, for the report ("the MP3 file was removed"); empty when the
-    // encoder wrote nothing.
-    QString removeWritten();
+    // Whether an MP3 file stood at its path (at the end of a link there) before the run.
+    bool hadEarlierMp3() const { return m_hadEarlier; }
+    std::optional<audiocheck::Failure> checkEncoded(bool rawInput) const;
+    // Puts the new file in the place of the MP3 file. False, with the reason for
+    // the report, when it could not be; the new file is then still to discard().
+    bool commit(QString *why);
+    // Removes the new file. What became of the files, for the report ("the
+    // earlier MP3 file was kept"); empty when there was no MP3 file and the
+    // encoder wrote none.
+    QString discard();
 
 private:
     bool abandoned(const std::function<bool()> &abandonRequested, ShellResult &result);
 
-    QString m_command;
+    QString m_commandBase;
+    QString m_source;
     QString m_out;
-    platform::FileStamp m_before;
+    QString m_target; // the file a write through m_out reaches
+    bool m_hadEarlier = false;
+    platform::StagedFile m_staged;
     platform::ChildProcess m_process;
     bool m_abandon = false;
 };

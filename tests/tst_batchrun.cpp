@@ -10,12 +10,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace batch;
 using namespace settings;
@@ -25,6 +32,20 @@ using Sizes = QMap<QString, qint64>;  // -1: no file
 namespace {
 
 const QByteArray kEarlierMp3 = "an MP3 file from an earlier run";
+// Run as a child, the program encodes one row with lame until it is killed.
+const char kChild[] = "--encode-in-child";
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+// The new MP3 files in a folder, as the encoder writes them before they are put in place.
+QStringList staged(const QString &folder)
+{
+    return QDir(folder).entryList({"*.purlwave-*.part"}, QDir::Files | QDir::Hidden | QDir::System);
+}
 
 // A recording window, a configuration window that hands out the encoder path, a real settings file, and
 // a pending-events call that runs a test's action at the atCall-th call made during row atRow (1: the
@@ -47,7 +68,8 @@ struct Rig : ConfigView {
     qint64 partialSize = -1, msAfterAbandon = -1;
     QElapsedTimer sinceAbandon;
 
-    Rig(const QStringList &names, const QString &outFolder, const QString &custom)
+    Rig(const QStringList &names, const QString &outFolder, const QString &custom, const QString &home = {})
+        : dir(home.isEmpty() ? QDir::tempPath() + "/tst_batchrun-XXXXXX" : home + "/rig-XXXXXX")
     {
         settings.setInifile(path("purlwave.ini"));
         if (!outFolder.isEmpty() && QDir().mkpath(path(outFolder)))
@@ -63,7 +85,7 @@ struct Rig : ConfigView {
         return encoder;
     }
     void unloadAndRelease() override { view.ops << "config unload"; }
-    QString path(const QString &name) const { return dir.filePath(name); }
+    QString path(const QString &name) const { return QDir(dir.path()).filePath(name); }
     // The ops without pending events and the runner's polls (a size caption and a blink each), whose
     // number depends on timing.
     QStringList run()
@@ -82,7 +104,8 @@ struct Rig : ConfigView {
     void abandon()
     {
         sinceAbandon.start();
-        partialSize = QFileInfo(path("a.mp3")).size();
+        const QStringList files = staged(dir.path());
+        partialSize = files.isEmpty() ? -1 : QFileInfo(path(files[0])).size();
         batch.abandon();
         opsAtAbandon = view.ops.size();
     }
@@ -142,9 +165,17 @@ struct Case {
     QList<double> progress{}; // the run's progress as told beside the window, repeats left out
 };
 
+// How the second encode of one MP3 path goes.
+enum class Second { TextSource, CutSource, Killed };
+// Makes a killed run's leftover one the next run may not remove: a descriptor to close after that run, -1
+// for none, -2 when it could not, -3 when only root could.
+using Guard = std::function<int(const QString &leftover)>;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Case)
+Q_DECLARE_METATYPE(Second)
+Q_DECLARE_METATYPE(Guard)
 
 class TestBatchRun : public QObject {
     Q_OBJECT
@@ -182,7 +213,7 @@ private slots:
                            "The path to the encoder can be set with Config.|")
                    + kIdleSteps + steps("activity: Ready|caption: Encoding failed.|");
         const QString failed =
-            "{d}/%1.wav: exit code 1; the MP3 file was removed\n    bad-input\n    second line";
+            "{d}/%1.wav: exit code 1; the new MP3 file was removed\n    bad-input\n    second line";
         QTest::newRow("exit code 1 fails both files, their error lines reported")
             << Case{{"a.wav", "b.wav"}, "--stderr bad-input --stderr \"second line\" --exit 1"}
             << kStartSteps + rowSteps(0, 2) + rowSteps(1, 2)
@@ -195,10 +226,8 @@ private slots:
             << Case{.action = [](Rig &r) { r.view.rows.clear(); }, .atRow = 0, .encoded = "a"}
             << kStartSteps + rowSteps(0, 3) + kCompletedSteps;
         QTest::newRow("abandoned before the encoder starts") << abandoned(1, slowly) << abandonedSteps;
-        QTest::newRow("abandoned while the encoder writes: its MP3 removed")
-            << abandoned(3, slowly) << abandonedSteps;
-        QTest::newRow("abandoned before the encoder reached an earlier MP3: it stays")
-            << abandoned(2, "--delay 5000 --bytes 1500", "a") << abandonedSteps;
+        QTest::newRow("abandoned while the encoder writes: the earlier MP3 stays whole")
+            << abandoned(3, slowly, "a") << abandonedSteps;
         Case duringTheWait = abandoned(2, "--bytes 1500 --hang");
         duringTheWait.action = [](Rig &r) { QTimer::singleShot(50, [&r] { r.abandon(); }); };
         QTest::newRow("abandoned by a handler during the runner's wait: no poll after it")
@@ -228,13 +257,15 @@ private slots:
         if (rig.opsAtAbandon >= 0) {
             QVERIFY2(rig.msAfterAbandon < 250, qPrintable(QString::number(rig.msAfterAbandon)));
             QCOMPARE(rig.view.ops.size(), rig.opsAtAbandon);
-            QVERIFY(run.atCall == 1 || rig.partialSize > 0 || !run.earlier.isEmpty());
+            QVERIFY(run.atCall == 1 || rig.partialSize > 0);
         }
+        QCOMPARE(staged(rig.dir.path()), QStringList());
         for (int i = 0; i < 4; ++i) {
             const QChar letter('a' + i);
-            QCOMPARE(QFileInfo(rig.path(mp3(i))).size(), run.earlier.contains(letter)   ? kEarlierMp3.size()
-                                                         : run.encoded.contains(letter) ? 1500
-                                                                                        : 0);
+            if (run.earlier.contains(letter))
+                QCOMPARE(contents(rig.path(mp3(i))), kEarlierMp3);
+            else
+                QCOMPARE(QFileInfo(rig.path(mp3(i))).size(), run.encoded.contains(letter) ? 1500 : 0);
         }
         // Each button that reads on saves its code and the last one wins; an empty list writes nothing.
         QCOMPARE(QFile::exists(rig.settings.inifile()) ? rig.settings.GetFile("SETTINGS", "Default Encoding")
@@ -250,24 +281,32 @@ private slots:
     }
 
     // Rows removed from inside the run, as the list removes them, while an encoder runs: the rows after
-    // them go on, numbered as they stood at the start; rows ahead shorten the run; rows added wait.
+    // them go on, numbered as they stood at the start; rows ahead shorten the run; rows added wait. The
+    // run's share done never goes back, and rows removed ahead make the rest a larger share.
     void rowsRemovedDuringTheRun_data()
     {
         QTest::addColumn<int>("atRow"); // removed while this row's encoder runs
         QTest::addColumn<int>("added"); // rows appended just before
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("tracks"); // the status lines, "Encoding track " left out
+        QTest::addColumn<QString>("tracks");       // the status lines, "Encoding track " left out
+        QTest::addColumn<QList<double>>("shares"); // the run's share done as told, repeats left out
         const QString all = QStringLiteral("a.mp3 (1/4)|b.mp3 (2/4)|c.mp3 (3/4)|d.mp3 (4/4)");
-        QTest::newRow("the current row: the next follows") << 1 << 0 << 1 << 1 << all;
-        QTest::newRow("a row done: the rest keep their numbers") << 2 << 0 << 0 << 1 << all;
-        QTest::newRow("the last row while it runs") << 3 << 0 << 3 << 1 << all;
+        const QList<double> quarters{0, 0.25, 0.5, 0.75};
+        QTest::newRow("the current row: the next follows") << 1 << 0 << 1 << 1 << all << quarters;
+        QTest::newRow("a row done: the rest keep their numbers and the share")
+            << 2 << 0 << 0 << 1 << all << quarters;
+        QTest::newRow("every row while the last runs: the share stays")
+            << 3 << 0 << 0 << 4 << all << quarters;
         QTest::newRow("a row ahead: passed over, the rest count on")
-            << 0 << 0 << 2 << 1 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)";
+            << 0 << 0 << 2 << 1 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)"
+            << QList<double>{0, 1 / 3.0, 2 / 3.0};
         QTest::newRow("three rows across the current one")
-            << 1 << 0 << 0 << 3 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)";
-        QTest::newRow("a row added: it waits for the next run") << 0 << 1 << 0 << 0 << all;
-        QTest::newRow("a row added, then removed: the run keeps its last") << 1 << 1 << 4 << 1 << all;
+            << 1 << 0 << 0 << 3 << "a.mp3 (1/4)|b.mp3 (2/4)|d.mp3 (3/4)"
+            << QList<double>{0, 0.25, 1 / 3.0, 2 / 3.0};
+        QTest::newRow("a row added: it waits for the next run") << 0 << 1 << 0 << 0 << all << quarters;
+        QTest::newRow("a row added, then removed: the run keeps its last")
+            << 1 << 1 << 4 << 1 << all << quarters;
     }
     void rowsRemovedDuringTheRun()
     {
@@ -276,6 +315,7 @@ private slots:
         QFETCH(int, first);
         QFETCH(int, count);
         QFETCH(QString, tracks);
+        QFETCH(QList<double>, shares);
         Rig rig({"a.wav", "b.wav", "c.wav", "d.wav"}, {}, "--delay 100 --bytes 1500");
         rig.atRow = atRow;
         rig.action = [&](Rig &r) {
@@ -289,13 +329,17 @@ private slots:
                  tracks);
         QCOMPARE(activity.last(), "Done!");
         QCOMPARE(rig.view.ends.size(), 1);
+        QList<double> progress = rig.view.progress;
+        progress.erase(std::unique(progress.begin(), progress.end()), progress.end());
+        QCOMPARE(progress, shares);
         for (const char *name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})
             QCOMPARE(QFileInfo(rig.path(name)).size(), tracks.contains(name) ? 1500 : 0);
     }
 
     // What a run leaves of its sources and MP3 files, as its report says. One file is one file however its
-    // path is spelt, with real files and links; what an encoder wrote through a link is removed, the link
-    // stays; a file the encoder never reached stays. Every row's source is a WAV file the test writes.
+    // path is spelt, with real files and links; a new MP3 file replaces the file a link leads to, and the
+    // link stays; an MP3 file that was there stays byte for byte until a new one is good. Every row's
+    // source is a WAV file the test writes.
     void filesLeftAsReported_data()
     {
         QTest::addColumn<QStringList>("rows");
@@ -304,10 +348,10 @@ private slots:
         QTest::addColumn<Links>("links");
         QTest::addColumn<QString>("earlier"); // an MP3 file there before the run
         QTest::addColumn<QString>("report");  // the one failed file's lines in the box; empty: no box
-        QTest::addColumn<Sizes>("sizes");
+        QTest::addColumn<Sizes>("sizes");     // the earlier file's size: its very bytes
         const Links lnk{{"lnk", "x"}}, none;
-        const QString fine = QStringLiteral("--bytes 1500"), fails = QStringLiteral("--bytes 1500 --exit 1");
-        const QString removed = QStringLiteral("; the MP3 file was removed");
+        const QString fine = QStringLiteral("--bytes 1500");
+        const QString removed = QStringLiteral("; the new MP3 file was removed");
         const QStringList one{"a.wav"};
         QTest::newRow("one source again through a folder link: encoded again")
             << QStringList{"x/a.wav", "lnk/a.wav"} << "" << fine << lnk << ""
@@ -324,20 +368,23 @@ private slots:
             << QStringList{"z/x.wav", "y/b.wav"} << "out" << fine << Links{{"out/x.mp3", "y/b.wav"}} << ""
             << "{d}/z/x.wav: would overwrite {d}/out/x.mp3, which is the source file {d}/y/b.wav"
             << Sizes{{"out/b.mp3", 1500}};
-        QTest::newRow("a failed row's MP3 path is a link: the file written through it removed")
-            << one << "out" << fails << Links{{"out/a.mp3", "t/a.mp3"}} << ""
-            << "{d}/a.wav: exit code 1; the MP3 file {d}/t/a.mp3 (the target of the link {d}/out/a.mp3) was "
-               "removed"
-            << Sizes{{"t/a.mp3", -1}};
-        QTest::newRow("a failed row's MP3 path is no link: the MP3 file removed")
-            << one << "out" << fails << none << ""
-            << "{d}/a.wav: exit code 1" + removed << Sizes{{"out/a.mp3", -1}};
+        QTest::newRow("an MP3 path that is a link: the new MP3 replaces the file it leads to")
+            << one << "out" << fine << Links{{"out/a.mp3", "t/a.mp3"}} << "t/a.mp3"
+            << "" << Sizes{{"t/a.mp3", 1500}};
+        QTest::newRow("an MP3 path that links into a missing folder: nothing run, the folder named")
+            << one << "out" << fine << Links{{"out/a.mp3", "gone/a.mp3"}} << ""
+            << "{d}/a.wav: no new MP3 file can be made in the folder {d}/gone (No such file or directory); "
+               "check that "
+               "it exists and that you may write to it"
+            << Sizes{{"gone/a.mp3", -1}};
+        QTest::newRow("a folder at the MP3 path: the rename fails and says so")
+            << QStringList{"a.wav", "a.mp3/b.wav"} << "" << fine << none << ""
+            << "{d}/a.wav: the new MP3 file could not be renamed to {d}/a.mp3 (Is a directory)" + removed
+            << Sizes{{"a.mp3/b.mp3", 1500}};
         const auto oneFails = [&](const char *name, const QString &custom, const QString &why,
                                   bool earlier = false) {
             QTest::newRow(name) << one << "" << custom << none << (earlier ? "a.mp3" : "")
-                                << "{d}/a.wav: " + why
-                                << Sizes{{"a.mp3",
-                                          earlier && !why.endsWith(removed) ? kEarlierMp3.size() : -1}};
+                                << "{d}/a.wav: " + why << Sizes{{"a.mp3", earlier ? kEarlierMp3.size() : -1}};
         };
         oneFails("killed by a signal", "--bytes 1500 --signal 9",
                  "ended by a signal (exit code 137)" + removed);
@@ -345,10 +392,8 @@ private slots:
                  "the encoder reported success but wrote no MP3 file");
         oneFails("exit code 0 with an empty MP3", "--bytes 0",
                  "the encoder reported success but the MP3 file is empty" + removed);
-        oneFails("exit code 1 before the encoder reached an earlier MP3: it stays", "--no-output --exit 1",
-                 "exit code 1", true);
-        oneFails("exit code 3 after the encoder rewrote an earlier MP3: removed", "--bytes 1500 --exit 3",
-                 "exit code 3" + removed, true);
+        oneFails("exit code 1 after the encoder wrote: the earlier MP3 kept whole", "--bytes 1500 --exit 1",
+                 "exit code 1; the earlier MP3 file was kept", true);
     }
     void filesLeftAsReported()
     {
@@ -360,26 +405,163 @@ private slots:
         QFETCH(QString, report);
         QFETCH(Sizes, sizes);
         Rig rig(rows, outFolder, custom);
-        for (auto link = links.cbegin(); link != links.cend(); ++link) {
-            QVERIFY(QDir().mkpath(QFileInfo(rig.path(link.key())).path()));
-            QVERIFY(QDir().mkpath(rig.path(link->contains('.') ? QFileInfo(*link).path() : *link)));
-            QVERIFY(QFile::link(rig.path(*link), rig.path(link.key())));
-        }
+        for (auto link = links.cbegin(); link != links.cend(); ++link)
+            QVERIFY(QDir().mkpath(QFileInfo(rig.path(link.key())).path())
+                    && QFile::link(rig.path(*link), rig.path(link.key())));
         for (const QString &row : rows)
             QVERIFY(QDir().mkpath(QFileInfo(rig.path(row)).path())
                     && testsupport::writeToneWav(rig.path(row), 0.1));
-        QVERIFY(earlier.isEmpty() || testsupport::writeFile(rig.path(earlier), kEarlierMp3));
+        QVERIFY(earlier.isEmpty()
+                || (QDir().mkpath(QFileInfo(rig.path(earlier)).path())
+                    && testsupport::writeFile(rig.path(earlier), kEarlierMp3)));
         const QString box = QStringLiteral("box [Encoding errors]: 1 of %1 could not be encoded:\n\n%2")
                                 .arg(rows.size() == 1 ? "1 file" : QString::number(rows.size()) + " files",
                                      report);
         QCOMPARE(rig.run().last(),
                  report.isEmpty() ? "config unload" : QString(box).replace("{d}", rig.dir.path()));
         QCOMPARE(childProcessCount(), 0);
-        for (auto size = sizes.cbegin(); size != sizes.cend(); ++size)
+        for (auto size = sizes.cbegin(); size != sizes.cend(); ++size) {
             QCOMPARE(QFileInfo::exists(rig.path(size.key())) ? QFileInfo(rig.path(size.key())).size() : -1,
                      *size);
+            QVERIFY(*size != kEarlierMp3.size() || contents(rig.path(size.key())) == kEarlierMp3);
+            QCOMPARE(staged(QFileInfo(rig.path(size.key())).path()), QStringList());
+        }
+        for (auto link = links.cbegin(); link != links.cend(); ++link)
+            QVERIFY(QFileInfo(rig.path(link.key())).isSymLink());
+    }
+
+    // One MP3 file encoded by lame from a tone, then again: whatever ends the second encode without a good
+    // new MP3 leaves it byte for byte, also when the program is killed while lame writes; a new one that
+    // is kept replaces it whole and counts as written. A third, good encode replaces it whole and removes
+    // what a killed run left, unless another user owns that or a run holds it. A user's file of a like
+    // name stays.
+    void earlierMp3IsReplacedOnlyWhole_data()
+    {
+        QTest::addColumn<Second>("second");
+        QTest::addColumn<Guard>("guard");
+        QTest::addColumn<QStringList>("report"); // lines of the second run's box; "..." stands for any text
+        const Guard none;
+        QTest::newRow("a text file in place of the source: the earlier MP3 kept")
+            << Second::TextSource << none
+            << QStringList{"box [Encoding errors]: 1 of 1 file could not be encoded:",
+                           "{d}/x/a.wav: ...; the earlier MP3 file was kept"};
+        QTest::newRow(
+            "a cut source: its MP3 replaces the earlier one, and no source of its name replaces that")
+            << Second::CutSource << none
+            << QStringList{"{d}/x/a.wav: cut short...; the new MP3 file was kept in place of the earlier one",
+                           "{d}/y/a.wav: would overwrite {d}/out/a.mp3, written earlier in this run"};
+        QTest::newRow(
+            "the program killed while lame writes: the earlier MP3 whole, the leftover removed next")
+            << Second::Killed << none << QStringList();
+        QTest::newRow("killed, the leftover then another user's: it stays")
+            << Second::Killed << Guard([](const QString &leftover) {
+                   if (::geteuid() != 0)
+                       return -3;
+                   return ::chown(QFile::encodeName(leftover).constData(), 65534, 65534) == 0 ? -1 : -2;
+               })
+            << QStringList();
+        QTest::newRow("killed, the leftover then held by a run: it stays")
+            << Second::Killed << Guard([](const QString &leftover) {
+                   const int fd = ::open(QFile::encodeName(leftover).constData(), O_RDONLY | O_CLOEXEC);
+                   return fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? fd : -2;
+               })
+            << QStringList();
+    }
+    void earlierMp3IsReplacedOnlyWhole()
+    {
+        QFETCH(Second, second);
+        QFETCH(Guard, guard);
+        QFETCH(QStringList, report);
+        if (testsupport::realLame().isEmpty())
+            QSKIP("lame is not installed");
+        Rig rig({"x/a.wav"}, "out", "-h");
+        rig.encoder = testsupport::realLame();
+        const QString wav = rig.path("x/a.wav"), out = rig.path("out"), mp3 = rig.path("out/a.mp3");
+        const QString userFile = ".a.mp3.purlwave-01234567-0123456789abcdef.part";
+        QVERIFY(QDir().mkpath(rig.path("x")) && testsupport::writeToneWav(wav, 0.3));
+        QVERIFY(testsupport::writeFile(rig.path("out/" + userFile), "a user's file"));
+        QCOMPARE(rig.run().last(), "config unload");
+        const QByteArray earlier = contents(mp3);
+        QVERIFY(testsupport::looksLikeMp3(mp3, 0.3));
+        const auto leftovers = [&] {
+            QStringList files = staged(out);
+            files.removeOne(userFile);
+            return files;
+        };
+
+        if (second == Second::Killed) {
+            // The batch runs in a child of this program; lame reads the tone from a pipe, so it writes
+            // part of its file and waits for the rest.
+            QVERIFY(QFile::remove(wav) && ::mkfifo(QFile::encodeName(wav).constData(), 0600) == 0);
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {kChild, wav, out, rig.dir.path()});
+            int pipe = -1;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (pipe = ::open(QFile::encodeName(wav).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0,
+                20000);
+            const QByteArray tone = testsupport::wavFile({.seconds = 10}).left(400000);
+            bool fed = ::fcntl(pipe, F_SETFL, 0) == 0;
+            for (qsizetype at = 0; fed && at < tone.size();) {
+                const ssize_t n = ::write(pipe, tone.constData() + at, size_t(tone.size() - at));
+                fed = n > 0;
+                at += n;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(
+                leftovers().size() == 1 && QFileInfo(out + '/' + leftovers()[0]).size() > 0, 20000);
+            child.kill();
+            QVERIFY(fed && child.waitForFinished());
+            ::close(pipe); // lame, left without the program, reads the end and ends
+            QVERIFY(QFile::remove(wav));
+        } else if (second == Second::TextSource) {
+            QVERIFY(testsupport::writeFile(wav, QByteArray("Shopping list:\nmilk\neggs\n").repeated(40)));
+        } else {
+            rig.view.rows << rig.path("y/a.wav");
+            QVERIFY(testsupport::writeFile(
+                wav, testsupport::wavFile({.seconds = 0.5, .declaredDataBytes = 44100 * 4})));
+            QVERIFY(QDir().mkpath(rig.path("y")) && testsupport::writeToneWav(rig.path("y/a.wav"), 3));
+        }
+        if (second != Second::Killed) {
+            const QStringList box = rig.run().last().split('\n');
+            for (const QString &line : report) {
+                QString pattern = '^'
+                                  + QRegularExpression::escape(QString(line).replace("{d}", rig.dir.path()))
+                                  + '$';
+                QVERIFY2(box.indexOf(QRegularExpression(pattern.replace("\\.\\.\\.", ".*"))) >= 0,
+                         qPrintable(box.join('\n')));
+            }
+        }
+        QCOMPARE(contents(mp3) == earlier, second != Second::CutSource);
+        QVERIFY(testsupport::looksLikeMp3(mp3, second == Second::CutSource ? 0.5 : 0.3));
+        const QStringList left = leftovers();
+        QCOMPARE(left.size(), second == Second::Killed ? 1 : 0);
+
+        const int held = guard ? guard(out + '/' + left.value(0)) : -1;
+        if (held == -3)
+            QSKIP("only root may give a file away");
+        QVERIFY(held != -2);
+        rig.view.rows = {wav};
+        QVERIFY(testsupport::writeToneWav(wav, 1));
+        QCOMPARE(rig.run().last(), "config unload");
+        QVERIFY(testsupport::looksLikeMp3(mp3, 1) && contents(mp3) != earlier);
+        QCOMPARE(leftovers(), guard ? left : QStringList());
+        QCOMPARE(contents(out + '/' + userFile), "a user's file");
+        if (held >= 0)
+            ::close(held);
     }
 };
 
-QTEST_GUILESS_MAIN(TestBatchRun)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == kChild) {
+        Rig rig({argv[2]}, argv[3], "-h", argv[4]);
+        rig.encoder = testsupport::realLame();
+        rig.run();
+        return 0;
+    }
+    std::signal(SIGPIPE, SIG_IGN); // a write to a pipe whose reader is gone fails, and the test says so
+    TestBatchRun test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_batchrun.moc"

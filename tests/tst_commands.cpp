@@ -230,7 +230,7 @@ private slots:
 
     // Acts during the first file of a run of a, b, c: rows taken out, however, are seen by the run, which
     // does not take up rows dropped later; Cancel ends it after that file; Quit ends the encoder at once,
-    // removes its MP3, closes the window once the run unwound. A state: status line, Encode, Cancel, Busy
+    // removes its new MP3, closes the window once the run unwound. A state: status line, Encode, Cancel, Busy
     // lamp lit, configuration window loaded (only a completed run lets it go), title.
     void whatTheUserDoesDuringARunIsSeenByIt_data()
     {
@@ -281,9 +281,11 @@ private slots:
         control<QLineEdit>("txtCustom")
             ->setText(left.isNull() ? "--bytes 100000 --chunk 1000 --interval 50"
                                     : "--bytes 3000 --chunk 1000 --interval 250");
-        QTimer watch; // acts once the first file's encoder has written to its MP3 file
+        QTimer watch; // acts once the first file's encoder has written to its new MP3 file
         watch.callOnTimeout([&] {
-            if (QFileInfo(path("a.mp3")).size() > 0 && !QFile::exists(path("b.mp3"))) {
+            const QFileInfoList writing = QDir(path(".")).entryInfoList({".a.mp3.*.part"},
+                                                                        QDir::Files | QDir::Hidden);
+            if (!writing.isEmpty() && writing[0].size() > 0 && !QFile::exists(path("a.mp3"))) {
                 watch.stop();
                 act(this);
                 seen << state();

@@ -30,11 +30,10 @@ class TestShell : public QObject {
     qint64 m_latency = -1;
     qsizetype m_opsWhenFired = -1;
 
-    // A command line as the batch builds it; the stand-in writes m_out.
-    QString command(const QString &options) const
+    // A command base as the batch builds it; the stand-in writes the new MP3 file.
+    static QString base(const QString &options)
     {
-        return testsupport::standinEncoder() + ' ' + options + "  \"" + m_dir.filePath("in.wav") + "\" \""
-               + m_out + '"';
+        return testsupport::standinEncoder() + ' ' + options + ' ';
     }
     // Pending events are recorded, then run.
     void doEvents()
@@ -49,13 +48,15 @@ class TestShell : public QObject {
         m_view.ops << "doEvents";
         QCoreApplication::processEvents();
     }
-    ShellResult run(const QString &commandLine)
+    ShellResult run(const QString &commandBase)
     {
         const QDeadlineTimer deadline(30000); // a stuck encoder fails the test, not hangs it
-        return EncoderRun(commandLine, m_out)
-            .ShellAndWait(
-                m_view, [this] { doEvents(); }, [&] { return deadline.hasExpired(); },
-                [this](double share) { m_share = share; });
+        EncoderRun encoder(commandBase, m_dir.filePath("in.wav"), m_out);
+        QString why;
+        return encoder.stage(&why) ? encoder.ShellAndWait(
+                   m_view, [this] { doEvents(); }, [&] { return deadline.hasExpired(); },
+                   [this](double share) { m_share = share; })
+                                   : ShellResult{};
     }
 
 private slots:
@@ -98,7 +99,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, errorTail);
         QFETCH(double, share);
-        const ShellResult result = run(command(options));
+        const ShellResult result = run(base(options));
         QCOMPARE(m_share, share);
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
         QCOMPARE(result.exitCode, exitCode);
@@ -131,8 +132,7 @@ private slots:
         QVERIFY(testsupport::writeFile(m_dir.filePath("junk"), QByteArray(64, '\1')));
         QVERIFY(QFile::setPermissions(m_dir.filePath("junk"), QFile::ReadOwner | QFile::ExeOwner));
         for (const QString &program : {m_dir.filePath("junk"), QString()}) {
-            const ShellResult result = run(program + " touch " + m_dir.filePath("touched")
-                                           + "  \"a.wav\" \"a.mp3\"");
+            const ShellResult result = run(program + " touch " + m_dir.filePath("touched") + ' ');
             QCOMPARE(result.outcome, ShellResult::Outcome::CouldNotStart);
             QCOMPARE(m_view.ops.takeFirst(), "progress: Done!");
             QVERIFY(m_view.ops.isEmpty() && !QFile::exists(m_dir.filePath("touched")));
@@ -146,13 +146,15 @@ private slots:
         const auto ended = [] {
             return childProcessCount(true) == 1 || childProcessCount() == 0;
         }; // or reaped
-        EncoderRun run(command("--bytes 5000"), m_out);
+        EncoderRun run(base("--bytes 5000"), m_dir.filePath("in.wav"), m_out);
+        QString why;
+        QVERIFY(run.stage(&why));
         const ShellResult result = run.ShellAndWait(m_view, [&] {
             QVERIFY(QTest::qWaitFor(ended, 10000));
             run.abandon();
         });
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
-        QCOMPARE(QFileInfo(m_out).size(), 5000);
+        QCOMPARE(QFileInfo(run.newMp3Path()).size(), 5000);
     }
 
     // Last: once the application has been told to quit, no event loop of this
