@@ -4,6 +4,7 @@
 #include "batch/commandline.h"
 #include "batch/configview.h"
 #include "batch/mainview.h"
+#include "batch/tags.h"
 #include "platform/stagedfile.h"
 #include "settings/cinifile.h"
 #include "settings/keys.h"
@@ -50,6 +51,7 @@ void BatchRun::cmdEncode_Click()
     m_removedBefore = 0;
     m_filesTried = 0;
     m_failures.clear();
+    m_notes.clear();
     m_written.clear();
     m_sources.clear();
     m_cleanedFolders.clear();
@@ -273,27 +275,42 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRu
         why = failure->why;
         keep = failure->keepMp3;
     }
+    const auto add = [&why](const QString &more) {
+        why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + more;
+    };
 
+    QString notCarried;
     if (why.isEmpty() || keep) {
-        // The row's tag goes into encoder.newMp3Path() here, before the file is put in place.
+        // The source's tags go into the new file before it is put in place: a
+        // write that fails part way damages only that file, which then goes.
+        bool damaged = false;
+        notCarried = tags::carryTags(row, encoder.newMp3Path(), m_state.strParams, &damaged);
+        if (damaged) {
+            add(notCarried);
+            keep = false;
+        }
+    }
+    if (why.isEmpty() || keep) {
         QString notPlaced;
         if (encoder.commit(&notPlaced)) {
             m_written.insert(platform::fileIdentity(m_state.strMp3Path), platform::fileIdentity(row));
-            if (why.isEmpty())
+            if (why.isEmpty()) {
+                if (!notCarried.isEmpty())
+                    m_notes.append({row, notCarried, {}});
                 return;
-            m_failures.append(
-                {row,
-                 why
-                     + (encoder.hadEarlierMp3()
-                            ? QStringLiteral("; the new MP3 file was kept in place of the earlier one")
-                            : QStringLiteral("; the new MP3 file was kept")),
-                 result.errorTail});
+            }
+            if (!notCarried.isEmpty())
+                add(notCarried);
+            add(encoder.hadEarlierMp3()
+                    ? QStringLiteral("the new MP3 file was kept in place of the earlier one")
+                    : QStringLiteral("the new MP3 file was kept"));
+            m_failures.append({row, why, result.errorTail});
             return;
         }
-        why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + notPlaced;
+        add(notPlaced);
     }
     if (const QString fate = encoder.discard(); !fate.isEmpty())
-        why += QStringLiteral("; ") + fate;
+        add(fate);
     m_failures.append({row, why, result.errorTail});
 }
 
@@ -406,24 +423,42 @@ void BatchRun::tellEnd(RunOutcome::End end)
 // every failed file, why, and what the encoder last wrote to its error output.
 void BatchRun::reportFailures()
 {
-    if (m_failures.isEmpty())
+    if (m_failures.isEmpty() && m_notes.isEmpty())
         return;
-    QString text = QStringLiteral("%1 of %2 %3 could not be encoded:\n")
-                       .arg(m_failures.size())
-                       .arg(m_filesTried)
-                       .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files"));
-    const qsizetype listed = std::min<qsizetype>(m_failures.size(), kMaxListedFailures);
-    for (qsizetype i = 0; i < listed; ++i) {
-        const FailedFile &failed = m_failures.at(i);
-        text += QLatin1Char('\n') + failed.row + QStringLiteral(": ") + failed.why + QLatin1Char('\n');
-        const QStringList tail = failed.errorTail.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QString text;
+    if (!m_failures.isEmpty())
+        text = QStringLiteral("%1 of %2 %3 could not be encoded:\n")
+                   .arg(m_failures.size())
+                   .arg(m_filesTried)
+                   .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+               + listed(m_failures);
+    if (!m_notes.isEmpty())
+        text += QStringLiteral("\n\n%1 encoded, with a note:\n")
+                    .arg(m_notes.size() == 1 ? QStringLiteral("1 file was")
+                                             : QStringLiteral("%1 files were").arg(m_notes.size()))
+                + listed(m_notes);
+    const QString title = m_failures.isEmpty() ? QStringLiteral("Encoding notes")
+                                               : QStringLiteral("Encoding errors");
+    m_failures.clear();
+    m_notes.clear();
+    m_view.messageBox(text.trimmed(), title);
+}
+
+// Each file with why, and what the encoder last wrote to its error output.
+QString BatchRun::listed(const QList<FailedFile> &files)
+{
+    QString text;
+    const qsizetype shown = std::min<qsizetype>(files.size(), kMaxListedFailures);
+    for (qsizetype i = 0; i < shown; ++i) {
+        const FailedFile &file = files.at(i);
+        text += QLatin1Char('\n') + file.row + QStringLiteral(": ") + file.why + QLatin1Char('\n');
+        const QStringList tail = file.errorTail.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : tail)
             text += QStringLiteral("    ") + line + QLatin1Char('\n');
     }
-    if (listed < m_failures.size())
-        text += QStringLiteral("\n...and %1 more.").arg(m_failures.size() - listed);
-    m_failures.clear();
-    m_view.messageBox(text.trimmed(), QStringLiteral("Encoding errors"));
+    if (shown < files.size())
+        text += QStringLiteral("\n...and %1 more.").arg(files.size() - shown);
+    return text;
 }
 
 } // namespace batch

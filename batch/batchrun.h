@@ -97,6 +97,7 @@ private:
     void endStopped();
     void endCompleted();
     void reportFailures();
+    static QString listed(const QList<FailedFile> &files);
     void tellEnd(RunOutcome::End end);
 
     MainView &m_view;
@@ -115,6 +116,8 @@ private:
     int m_removedBefore = 0;
     int m_filesTried = 0;
     QList<FailedFile> m_failures;
+    // Rows encoded whole whose MP3 lacks something of the source (tags not carried).
+    QList<FailedFile> m_notes;
     // MP3 files this run has written, each with the source it came from, and the
     // sources of the run's rows with their row texts: an MP3 never replaces one.
     QHash<platform::FileIdentity, platform::FileIdentity> m_written;

@@ -5,6 +5,7 @@
 #include "platform/regularfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QRegularExpression>
@@ -187,6 +188,9 @@ void readInfo(const QByteArray &fields, SourceTags &found)
 SourceTags readSource(const QString &path)
 {
     SourceTags found;
+    // A source gone since its encode has nothing left to carry, and nothing to say.
+    if (!QFileInfo::exists(path))
+        return found;
     const platform::OpenedFile opened = platform::openRegularFile(path, false);
     QFile file;
     if (opened.handle < 0 || !file.open(opened.handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -432,7 +436,7 @@ QString notCarried(QStringList names, const QString &why)
 
 } // namespace
 
-QString carryTags(const QString &source, const QString &mp3, const QString &params)
+QString carryTags(const QString &source, const QString &mp3, const QString &params, bool *damaged)
 {
     if (asksForVersion1Only(params))
         return {};
@@ -493,13 +497,15 @@ QString carryTags(const QString &source, const QString &mp3, const QString &para
 
     const QByteArray tag = paddedTo(qtBytes(written.tag().render(TagLib::ID3v2::v3)), oldLength);
     if (const std::optional<WriteFailure> failure = writeTag(file, oldLength, tag)) {
-        problems << notCarried(
-            names, failure->damaged ? QStringLiteral("writing them failed part way (%1); the MP3 file is "
-                                                     "damaged, encode the file again")
-                                          .arg(failure->why)
-                                    : QStringLiteral("the MP3 file could not be written (%1); it was kept "
-                                                     "without them")
-                                          .arg(failure->why));
+        if (damaged)
+            *damaged = failure->damaged;
+        problems << notCarried(names, failure->damaged
+                                          ? QStringLiteral("writing them failed part way (%1), which damaged "
+                                                           "the new MP3 file")
+                                                .arg(failure->why)
+                                          : QStringLiteral("the MP3 file could not be written (%1); it was "
+                                                           "kept without them")
+                                                .arg(failure->why));
         return problems.join(QLatin1String("; "));
     }
 

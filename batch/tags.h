@@ -47,12 +47,13 @@ namespace batch {
 // carried, and why; empty when all was carried or there was nothing to carry.
 // The tag is read back after the write: a frame of version 2.4 that 2.3 has no
 // place for (such as TMOO, the mood) is named there too.
-// Limits: the tag is written into the file in place, so a kill while its audio
-// moves (a few ms) leaves it damaged; an input/output error from the disk at that
-// moment does too, and the answer says so.
+// The tag is written into the file in place, so a kill while its audio moves (a
+// few ms) leaves it damaged; an input/output error from the disk at that moment
+// does too: the answer says so, and damaged (when given) is set. The batch writes
+// into a new file that replaces the MP3 only when good, so such a file is dropped.
 namespace tags {
 
-QString carryTags(const QString &source, const QString &mp3, const QString &params);
+QString carryTags(const QString &source, const QString &mp3, const QString &params, bool *damaged = nullptr);
 
 } // namespace tags
 

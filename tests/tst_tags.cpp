@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tags of WAV files the tests write, carried into the MP3 files Debian's lame
 // makes of them in the C locale, and read back with TagLib.
+#include "batch/batchrun.h"
+#include "batch/configview.h"
 #include "batch/tags.h"
+#include "recordingview.h"
+#include "settings/cinifile.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -279,6 +283,44 @@ private slots:
         else
             QCOMPARE(bytesOf(rig.mp3).mid(audioStart(rig.mp3)),
                      encoded.mid(audioStart(rig.dir.filePath("encoded.mp3"))));
+    }
+
+    // Through the batch: the tags are in the MP3 file that takes the MP3's name, and one that cannot be
+    // carried is a note beside "Done!", not a failure.
+    void theBatchCarriesTagsIntoTheMp3_data()
+    {
+        QTest::addColumn<QByteArray>("chunks");
+        QTest::addColumn<Tags>("tags");
+        QTest::addColumn<QString>("box"); // {s}: the source's path
+        QTest::newRow("INFO title: in the MP3, no box")
+            << info({"INAM=" + kTitle.toUtf8()}) << Tags{"TIT2=" + kTitle} << QString();
+        QTest::newRow("an id3 chunk without a tag: a note, the run done")
+            << chunk("id3 ", "no tag here") << Tags{}
+            << "box [Encoding notes]: 1 file was encoded, with a note:\n\n{s}: its id3 chunk was not "
+               "carried: it holds no ID3v2 tag";
+    }
+    void theBatchCarriesTagsIntoTheMp3()
+    {
+        QFETCH(QByteArray, chunks);
+        QFETCH(Tags, tags);
+        QFETCH(QString, box);
+        struct Config : batch::ConfigView {
+            QString lamePath() override { return testsupport::realLame(); }
+            void unloadAndRelease() override {}
+        } config;
+        QTemporaryDir dir;
+        RecordingView view;
+        settings::Cinifile settings;
+        settings.setInifile(dir.filePath("purlwave.ini"));
+        view.buttons = {.optCustom = true};
+        view.custom = "-h";
+        view.rows = {dir.filePath("in.wav")};
+        QVERIFY(testsupport::writeFile(view.rows[0], testsupport::wavFile({.chunksBefore = chunks})));
+        batch::BatchRun(view, config, settings, {}).cmdEncode_Click();
+        QVERIFY2(view.ops.contains("activity: Done!"), qPrintable(view.ops.join('\n')));
+        QCOMPARE(view.ops.filter("box"),
+                 box.isEmpty() ? QStringList() : QStringList{box.replace("{s}", view.rows[0])});
+        QCOMPARE(readTags(dir.filePath("in.mp3")), tags);
     }
 };
 
