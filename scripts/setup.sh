@@ -23,6 +23,7 @@ packages=(
   dbus-daemon     # the tests run a private session bus for the taskbar entry and the notifications
   adwaita-qt6     # a desktop style whose frames are thicker: the tests run the windows under it
   libsndfile1-dev # the batch reads sources with the library the encoder reads them with
+  sox             # the tests write sound files in the layouts other programs write
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's
