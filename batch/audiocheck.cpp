@@ -75,9 +75,10 @@ void walkChunks(QFile &file, qint64 position, const ChunkLayout &layout, const V
 // The frames a WAVE header (RIFF, RIFX, RF64, Wave64) declares; -1 when it
 // does not say or gives a placeholder. PCM data holds whole blocks of one
 // sample of every channel. A compressed layout (ADPCM, GSM) holds blocks of a
-// fixed number of frames, of which the last may be partly unused, and a writer
-// may pad the data with a byte: the fact chunk's count is taken when it lies
-// within the last block, else the whole blocks.
+// fixed number of frames, of which the last may be partly unused or cut to a
+// pad byte; the reader decodes every block it begins. The fact chunk counts
+// the frames in use, at most those of the blocks begun; without one, the
+// whole blocks count.
 qint64 waveFrames(QFile &file, qint64 first, const ChunkLayout &layout, bool rf64)
 {
     quint16 formatTag = 0;
@@ -114,9 +115,8 @@ qint64 waveFrames(QFile &file, qint64 first, const ChunkLayout &layout, bool rf6
         return dataBytes / blockBytes;
     if (framesPerBlock <= 0)
         return -1;
-    const qint64 whole = dataBytes / blockBytes * framesPerBlock;
-    const qint64 started = (dataBytes + blockBytes - 1) / blockBytes * framesPerBlock;
-    return factFrames > whole - framesPerBlock && factFrames <= started ? factFrames : whole;
+    const qint64 begun = (dataBytes + blockBytes - 1) / blockBytes * framesPerBlock;
+    return factFrames >= 0 ? std::min(factFrames, begun) : dataBytes / blockBytes * framesPerBlock;
 }
 
 // The frames an AIFF or AIFF-C header's COMM chunk declares; -1 when its sound
@@ -330,10 +330,12 @@ Mp3 inspectMp3(const QString &path)
         const auto b = [&](int i) { return static_cast<qint64>(static_cast<uchar>(id3[i]) & 0x7F); };
         start = 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9));
     }
+    // The encoder writes the first frame at the start. Further on, bytes that
+    // only look like a frame header are told apart by the next frame's header.
     const QByteArray bytes = readAt(file, start, kFrameSearchBytes);
     for (qsizetype at = 0; at + 4 <= bytes.size(); ++at) {
         const std::optional<FrameHeader> header = frameHeader(bytes, at);
-        if (!header)
+        if (!header || (at > 0 && (header->length == 0 || !frameHeader(bytes, at + header->length))))
             continue;
         const std::optional<qint64> counted = infoFrameSamples(bytes, at, *header);
         return {.kind = Mp3::Kind::Audio,
