@@ -80,7 +80,7 @@ struct Rig : ConfigView {
     QByteArray mp3() const
     {
         QFile file(path("in.mp3"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
 
@@ -172,7 +172,8 @@ private slots:
                 rig.view.rows = {rig.path("in.wav")};
                 QCOMPARE(rig.path("in.wav").toUtf8().size(), 1100);
             });
-        // Ten seconds on the writer opens the pipe again, which frees a check that waits for a writer.
+        // Ten seconds on, the program at a pipe's other end opens it again: a check that waits on the pipe
+        // is freed, and fails rather than hangs.
         row("named pipe fed by another program: the MP3 judged alone", wavFile({}), "Done!", "-h",
             [](Rig &rig) {
                 QVERIFY(QFile::rename(rig.path("in.wav"), rig.path("feed.wav")));
@@ -181,6 +182,16 @@ private slots:
                                         rig.path("feed.wav"), rig.path("in.wav")});
             });
 
+        row("MP3 path naming a pipe that another program reads: kept, not opened", wavFile({}),
+            "the MP3 path names a named pipe or a device, not a file: what the encoder wrote there cannot be "
+            "checked; the MP3 file was kept\n    Writing LAME Tag...fatal error: can't update LAME-tag "
+            "frame!",
+            "-h", [](Rig &rig) {
+                QVERIFY(QFile::remove(rig.path("in.mp3")));
+                QCOMPARE(mkfifo(QFile::encodeName(rig.path("in.mp3")).constData(), 0600), 0);
+                rig.feeder.start(
+                    "sh", {"-c", R"(cat "$0" > /dev/null; sleep 10; exec 3<>"$0")", rig.path("in.mp3")});
+            });
         row("0-byte file", "", "the file is empty (0 bytes)" + kRemoved);
         row("text named .wav; the encoder's warnings stay out of the report",
             QByteArray("Shopping list:\nmilk\neggs\n").repeated(40), kNoise + kRemoved, "--lowpass -1 -k");
@@ -254,7 +265,7 @@ private slots:
         QVERIFY(testsupport::writeFile(rig.path("in.mp3"), kEarlierMp3));
         setup(rig);
         QCOMPARE(rig.run(custom), why.replace("{d}", rig.dir.path()));
-        QVERIFY2(!rig.feeder.waitForFinished(0), "the check waited for the pipe's writer to come back");
+        QVERIFY2(!rig.feeder.waitForFinished(0), "the check waited on a named pipe");
         QVERIFY(why == "Done!" || rig.view.ops.contains("activity: 1 of 1 file failed."));
         QCOMPARE(QFile::exists(rig.path("in.mp3")), !why.contains("removed"));
         QCOMPARE(rig.mp3() == kEarlierMp3, why.startsWith("exit code") && !why.contains("removed"));
