@@ -22,7 +22,7 @@ constexpr int kMaxChunks = 4096;
 // Where an MP3 file's first frame may begin after its ID3v2 tag.
 constexpr qint64 kFrameSearchBytes = 4096;
 // How much of an MP3 file is read at a time when its frames are counted.
-constexpr qint64 kWalkBytes = 1 << 20;
+constexpr qint64 kWalkBytes = 1 << 16;
 // A 64-bit size at or above this is no real one.
 constexpr quint64 kImpossibleBytes = quint64(1) << 62;
 
