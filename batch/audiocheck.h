@@ -26,10 +26,15 @@ namespace batch {
 // there (PAF, NIST, VOC, IRCAM, MAT, PVF, AVR, MPC2K), so a cut one passes.
 //
 // Nothing here waits on another process: a source or MP3 path that names a named
-// pipe, a device or a socket is never opened (see platform::openForReading), and
-// every read is of a regular file. Such a source cannot be read a second time
-// (the encoder took what the pipe held), so its MP3 is judged alone: it passes
-// when it holds sound.
+// pipe, a device or a socket is never opened (see platform::openForReading). The
+// calls that can block are stat(2), which opens nothing; open(2) of a regular
+// file, with O_NONBLOCK should a pipe have taken its place; fstat(2), lseek(2),
+// read(2) and close(2) of that file, by Qt and by libsndfile: they wait on the
+// disk only. Limit: a file system that stops answering (a lost network mount)
+// stalls them, as it stalled the encoder reading the same file just before.
+// A source that is no regular file cannot be read a second time (the encoder
+// took what a pipe held), so its MP3 is judged alone: it passes when it holds
+// sound. An MP3 path that is no regular file is kept and reported, unread.
 namespace audiocheck {
 
 // A shortfall the check lets pass: the MP3 holds whole frames, its count in an
