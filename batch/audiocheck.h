@@ -8,44 +8,48 @@
 
 namespace batch {
 
-// Checks on an encoder's input and output, made after the encoder ended with
-// exit code 0, which it also does on inputs that give no usable MP3. The encoder
-// reads its input with libsndfile: a file libsndfile cannot open it takes for
-// bare samples and encodes as noise. Of a WAV file cut short it encodes what
-// there is, and of a file without samples an MP3 that holds no sound. The checks
-// read headers: a few KB of a WAV file, no samples decoded (libsndfile may read
-// further into an MPEG source to count its frames).
+// Checks on an encoder's output against its input, made after the encoder ended
+// with exit code 0, which it also does on inputs that give no usable MP3. The
+// encoder reads its input with libsndfile: a file libsndfile cannot open it takes
+// for bare samples and encodes as noise. Of a file cut short it encodes what
+// there is, and of a file without samples an MP3 that holds no sound.
+//
+// One rule for every layout: the length of the sound the MP3 holds (its
+// information frame's count, less the encoder's delay and padding, or its frames
+// counted one by one) against the length the source declares (its header's own
+// figure where libsndfile gives what is there instead: RIFF, RIFX, RF64, Wave64,
+// AIFF and AU; else libsndfile's count, which for FLAC and MPEG is the declared
+// one). Lengths are compared in seconds, since the encoder may resample. The
+// checks read headers, and the frame headers of an MP3 without an information
+// frame; no samples are decoded (libsndfile may read further into an MPEG source
+// to count its frames). Limit: of other layouts libsndfile gives only what is
+// there (PAF, NIST, VOC, IRCAM, MAT, PVF, AVR, MPC2K), so a cut one passes.
+//
+// Nothing here waits on another process: a source or MP3 path that names a named
+// pipe, a device or a socket is never opened (see platform::openForReading). The
+// calls that can block are stat(2), which opens nothing; open(2) of a regular
+// file, with O_NONBLOCK should a pipe have taken its place; fstat(2), lseek(2),
+// read(2) and close(2) of that file, by Qt and by libsndfile: they wait on the
+// disk only. Limit: a file system that stops answering (a lost network mount)
+// stalls them, as it stalled the encoder reading the same file just before.
+// A source that is no regular file cannot be read a second time (the encoder
+// took what a pipe held), so its MP3 is judged alone: it passes when it holds
+// sound. An MP3 path that is no regular file is kept and reported, unread.
 namespace audiocheck {
 
-// What an input file holds, as the encoder reads it.
-struct Source {
-    enum class Kind {
-        Unreadable, // missing, or cannot be opened: nothing to judge
-        Folder,
-        Empty,    // 0 bytes
-        NotAudio, // no sound file the encoder reads: it encodes the bytes as noise
-        Audio,
-    };
-    Kind kind = Kind::Unreadable;
-    // Audio only: sample frames a second, the frames the encoder reads (-1: not
-    // known before reading them all, as for an MPEG source), and the frames a WAV
-    // header declares (-1: it does not say, or no more than are there).
-    int rate = 0;
-    qint64 frames = -1;
-    qint64 declaredFrames = -1;
-};
+// A shortfall the check lets pass: the MP3 holds whole frames, its count in an
+// information frame is exact only to the encoder's rounding when it resamples,
+// and libsndfile's count of an MPEG source without one is an estimate. So the
+// MP3 may hold up to one of its frames (26 ms at 44.1 kHz, 72 ms at 8 kHz) and
+// this much less than the source declares.
+inline constexpr double kRoundingSeconds = 0.001;
 
-Source inspectSource(const QString &path);
-
-// What the head of an MP3 file says.
-enum class Mp3 {
-    Missing,
-    Empty,
-    NoAudio, // no MPEG audio frame, or only an information frame that counts no samples
-    Audio,
-};
-
-Mp3 inspectMp3(const QString &path);
+// A declared size of sound at or above this many bytes in a 32-bit field (2 GiB
+// less 16 MiB) that the file does not hold is taken for the placeholder that a
+// writer which cannot go back leaves (0x7FFFF000, 0x7FFFFFFF, 0xFFFFFFFF; sox's
+// AIFF 0x7F000000): the source is then judged by what libsndfile reads of it. A
+// real WAV file cut short from more than 2 GiB of sound is judged the same way.
+inline constexpr qint64 kPlaceholderBytes = 0x7F000000;
 
 // "X s of Y s" for two frame counts at rate, with as many decimals (two or
 // more) as it takes for different counts to read differently.
@@ -58,9 +62,9 @@ struct Failure {
 };
 
 // The checks of one encoded row in order: the MP3 is there, the input is a file
-// the encoder reads as sound and holds samples, all of them, and the MP3 holds
-// sound. nullopt when all pass. rawInput: the encoder was told to read bare
-// samples, so any file is a fit input.
+// the encoder reads as sound, the MP3 holds sound, and as much as the input
+// declares. nullopt when all pass. rawInput: the encoder was told to read bare
+// samples, so any file is a fit input and only the MP3 is judged.
 std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, bool rawInput = false);
 
 } // namespace audiocheck

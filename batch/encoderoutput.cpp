@@ -42,6 +42,7 @@ bool isWarning(const QString &line)
         "|WARNING: -. is obsolete\\.|WARNING: ignoring developer-only switch .*"
         "|(?:Warning: )?(?:polyphase lowpass|highpass) filter disabled.*"
         "|Warning: many decoders cannot handle free format .*"
+        "|Warning: Xing stream size off by more than 1%.*" // an MPEG source cut short: the checks say so
         "|WARNING: (?:clipping occurs|ReplayGain exceeds) .*"
         ")$"));
     return kWarning.match(line).hasMatch();

@@ -25,6 +25,7 @@ packages=(
   adwaita-qt6     # a desktop style whose frames are thicker: the tests run the windows under it
   libsndfile1-dev # the batch reads sources with the library the encoder reads them with
   libtag1-dev     # the batch writes the WAV files' tags into the MP3 files; the tests read them back
+  sox             # the tests write sound files in the layouts other programs write
 )
 
 # Starting the program also wants what opens its help file from F1: the desktop's

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text logic of a run: which preset the buttons choose, the MP3 name of a row or why it gets none,
-// and how a command line splits into a program and its arguments, against real files.
+// whether the parameters ask for raw samples, and how a command line splits into a program and its
+// arguments, against real files.
 #include "batch/commandline.h"
 #include "batch/mainview.h"
 #include "platform/process.h"
@@ -77,6 +78,25 @@ private slots:
         QCOMPARE(codesOn, codes);
         QCOMPARE(chosen ? chosen->strParams : QString(), params);
         QCOMPARE(chosen ? chosen->code : QString(), codes.value(codes.size() - 1));
+    }
+
+    // Raw samples are asked for by -r among short options only: not by the value of one, nor by a long one.
+    void rawInputFollowsTheShortOptionR_data()
+    {
+        QTest::addColumn<QString>("params");
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("-r first in a cluster, after a tab and a -V without its number")
+            << u" -V\t-rh "_s << true;
+        QTest::newRow("-m r and -X -r set a mode and a switch") << u" -m r -X -r "_s << false;
+        QTest::newRow("--preset is a long option") << u" --preset medium "_s << false;
+        QTest::newRow("--resample is a long option") << u" --resample 22.05 "_s << false;
+        QTest::newRow("--replaygain-fast is a long option") << u" --replaygain-fast "_s << false;
+    }
+    void rawInputFollowsTheShortOptionR()
+    {
+        QFETCH(QString, params);
+        QFETCH(bool, raw);
+        QCOMPARE(asksForRawInput(params), raw);
     }
 
     void rowIsNamedOrRefused_data()

@@ -9,6 +9,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 
 #include <functional>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace batch;
@@ -40,6 +42,8 @@ const QString kCut = QStringLiteral(
 // One row, in.wav, encoded with the real encoder beside its source, in a fresh folder.
 struct Rig : ConfigView {
     QTemporaryDir dir;
+    QString sub;     // the files' folder inside dir, ending in "/"
+    QProcess feeder; // what writes a named pipe
     RecordingView view;
     QString encoder = testsupport::realLame();
     Cinifile settings;
@@ -51,9 +55,14 @@ struct Rig : ConfigView {
         view.buttons = {.optCustom = true};
         view.rows = {path("in.wav")};
     }
+    ~Rig() override
+    {
+        feeder.kill();
+        feeder.waitForFinished();
+    }
     QString lamePath() override { return encoder; }
     void unloadAndRelease() override {}
-    QString path(const QString &name) const { return dir.filePath(name); }
+    QString path(const QString &name) const { return dir.filePath(sub + name); }
 
     // "Done!" for a run that ended so without a report, else the reason given for in.wav in the report.
     QString run(const QString &custom)
@@ -71,7 +80,7 @@ struct Rig : ConfigView {
     QByteArray mp3() const
     {
         QFile file(path("in.mp3"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
 
@@ -105,62 +114,117 @@ private slots:
                              const QString &custom = "-h", const Setup &setup = [](Rig &) {}) {
             QTest::newRow(name) << source << why << custom << setup;
         };
+        const auto half = [](const QByteArray &file) { return file.left(file.size() / 2); };
+        const auto sox = [](const char *options) { return testsupport::soxTone(options); };
+        const QByteArray flac = sox("-t flac -r 44100 -c 2"), aiff = sox("-t aiff -r 44100 -c 2"),
+                         au = sox("-t au -r 44100 -c 2"), wave64 = sox("-t w64 -r 44100 -c 2"),
+                         rifx = sox("-t wav -B -b 16 -r 44100 -c 2"),
+                         mpeg = soundFile(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2),
+                         msAdpcm = soundFile(SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM,
+                                             2); // 44 blocks of 2048 bytes
         row("8-bit mono 11.025 kHz", soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0.3, 11025, 1));
-        row("extensible 24-bit stereo 96 kHz", soundFile(SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 0.3, 96000));
+        row("extensible 24-bit stereo 96 kHz, resampled",
+            soundFile(SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 0.3, 96000));
         row("32-bit float mono 22.05 kHz", soundFile(SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.3, 22050, 1));
         row("32-bit integer", soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_32));
         row("RF64", soundFile(SF_FORMAT_RF64 | SF_FORMAT_PCM_16));
-        row("MS-ADPCM", soundFile(SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM));
+        row("MS-ADPCM", msAdpcm);
         row("IMA-ADPCM, its last block padded", soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM));
-        row("GSM 6.10", soundFile(SF_FORMAT_WAV | SF_FORMAT_GSM610, 0.3, 8000, 1));
-        row("Sun AU", soundFile(SF_FORMAT_AU | SF_FORMAT_PCM_16));
-        row("big-endian RIFX", soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG));
-        row("Wave64", soundFile(SF_FORMAT_W64 | SF_FORMAT_PCM_16));
+        row("GSM 6.10 as sox writes it: a pad byte after 25 blocks; resampled to 44.1 kHz",
+            testsupport::soxTone("-t wav -r 8000 -c 1 -e gsm-full-rate", 1), "Done!", "--resample 44.1");
+        row("FLAC", flac);
+        row("AIFF", aiff);
+        row("Sun AU", au);
+        row("big-endian RIFX", rifx);
+        row("Wave64", wave64);
         row("CAF", soundFile(SF_FORMAT_CAF | SF_FORMAT_PCM_16));
         row("VOC", soundFile(SF_FORMAT_VOC | SF_FORMAT_PCM_16, 0.3, 44100, 1));
-        row("MP3 with an ID3v2 tag naming the title",
-            "ID3\3\0\0\0\0\0\x0fTIT2\0\0\0\5\0\0\0Tone"_ba
-                + soundFile(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III));
+        row("MP3 with an ID3v2 tag naming the title", "ID3\3\0\0\0\0\0\x0fTIT2\0\0\0\5\0\0\0Tone"_ba + mpeg);
         row("odd-sized chunks before and after the data",
             wavFile({.chunksBefore = chunk("junk", "odd"), .chunksAfter = chunk("LIST", "odd")}));
         row("more small chunks before the data than the check walks: not judged",
             wavFile({.chunksBefore = chunk("junk", {}).repeated(5000)}));
-        row("data size not given, as written while recording", wavFile({.declaredDataBytes = 0xFFFFFFFF}));
+        row("data size 0x7FFFF000, as sox leaves it on a pipe",
+            testsupport::soxTone("-t wav -b 16 -r 44100 -c 2", 2, true));
+        row("AIFF as sox leaves it on a pipe", testsupport::soxTone("-t aiff -r 44100 -c 2", 2, true));
+        row("data size 0x7FFFFFFF", wavFile({.declaredDataBytes = 0x7FFFFFFF}));
+        row("data size 0xFFFFFFFF", wavFile({.declaredDataBytes = 0xFFFFFFFF}));
+        row("wrong RIFF size, right data size", wavFile({.declaredRiffBytes = 0x7FFFFFFF}));
+        row("PCM short by less than an MP3 frame",
+            wavFile({.seconds = 1.98, .declaredDataBytes = 88200 * 4}));
         row("resampled to 22.05 kHz mono, no information frame", wavFile({}), "Done!",
             "--resample 22.05 -m m -t");
-        row("lowest bitrate, MPEG-2.5 frames", wavFile({.sampleRate = 8000}), "Done!", "-b 8");
+        row("lowest bitrate, MPEG-2.5 frames, no information frame", wavFile({.sampleRate = 8000}), "Done!",
+            "-b 8");
+        row("MPEG-2.5 frames after an information frame",
+            soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 1), "Done!", "-b 64");
         row("raw samples asked for in a cluster", wavFile({}).mid(44), "Done!", "-hr");
-        row("raw samples asked for first in a cluster, after a tab and a -V without its number",
-            wavFile({}).mid(44), "Done!", "-V\t-rh");
+        row("path of 1,100 bytes, past libsndfile's limit for a name", wavFile({}), "Done!", "-h",
+            [](Rig &rig) { // five folders of 200 letters, and one of what makes it 1,100 bytes
+                QString sub;
+                for (const char letter : {'a', 'b', 'c', 'd', 'e'})
+                    sub += QString(200, letter) + '/';
+                sub += QString(1100 - rig.path(sub + "/in.wav").size(), 'f') + '/';
+                QVERIFY(QDir(rig.dir.path()).mkpath(sub));
+                for (const QString name : {"in.wav", "in.mp3"})
+                    QVERIFY(QFile::rename(rig.path(name), rig.path(sub + name)));
+                rig.sub = sub;
+                rig.view.rows = {rig.path("in.wav")};
+                QCOMPARE(rig.path("in.wav").toUtf8().size(), 1100);
+            });
+        // Ten seconds on, the program at a pipe's other end opens it again: a check that waits on the pipe
+        // is freed, and fails rather than hangs.
+        row("named pipe fed by another program: the MP3 judged alone", wavFile({}), "Done!", "-h",
+            [](Rig &rig) {
+                QVERIFY(QFile::rename(rig.path("in.wav"), rig.path("feed.wav")));
+                QCOMPARE(mkfifo(QFile::encodeName(rig.path("in.wav")).constData(), 0600), 0);
+                rig.feeder.start("sh", {"-c", R"(cat "$0" > "$1"; sleep 10; exec 3<>"$1")",
+                                        rig.path("feed.wav"), rig.path("in.wav")});
+            });
 
-        const QByteArray msAdpcm = soundFile(SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM,
-                                             2); // 44 blocks of 2048 bytes
+        row("MP3 path naming a pipe that another program reads: kept, not opened", wavFile({}),
+            "the MP3 path names a named pipe or a device, not a file: what the encoder wrote there cannot be "
+            "checked; the MP3 file was kept\n    Writing LAME Tag...fatal error: can't update LAME-tag "
+            "frame!",
+            "-h", [](Rig &rig) {
+                QVERIFY(QFile::remove(rig.path("in.mp3")));
+                QCOMPARE(mkfifo(QFile::encodeName(rig.path("in.mp3")).constData(), 0600), 0);
+                rig.feeder.start(
+                    "sh", {"-c", R"(cat "$0" > /dev/null; sleep 10; exec 3<>"$0")", rig.path("in.mp3")});
+            });
         row("0-byte file", "", "the file is empty (0 bytes)" + kRemoved);
         row("text named .wav; the encoder's warnings stay out of the report",
             QByteArray("Shopping list:\nmilk\neggs\n").repeated(40), kNoise + kRemoved, "--lowpass -1 -k");
         row("WAV whose odd-sized fact chunk the encoder's reader refuses",
             wavFile({.chunksBefore = chunk("fact", "odd")}), kNoise + kRemoved);
-        row("no header; -m r and -X -r set a mode and a switch: no raw samples asked for",
-            wavFile({}).mid(44), kNoise + kRemoved, "-m r -X -r");
         row("folder named .wav", QByteArray(), "this is a folder, not a sound file" + kRemoved);
         row("header and no samples", wavFile({.seconds = 0}),
             "the file holds no sound (its length is 0 s)" + kRemoved);
         row("one byte read as raw samples: the MP3 holds only its information frame", "x",
             "the encoder wrote an MP3 file without sound" + kRemoved, "-r");
-        row("PCM cut at 99 %, after an odd-sized chunk",
-            wavFile({.seconds = 1.98, .chunksBefore = chunk("junk", "odd"), .declaredDataBytes = 88200 * 4}),
-            kCut.arg("1.98 s of 2.00 s"));
-        row("PCM short by one block", wavFile({.seconds = 1, .declaredDataBytes = 44101 * 4}),
-            kCut.arg("1.00000 s of 1.00002 s"));
+        row("PCM cut at 98 %, after an odd-sized chunk",
+            wavFile({.seconds = 1.96, .chunksBefore = chunk("junk", "odd"), .declaredDataBytes = 88200 * 4}),
+            kCut.arg("1.96 s of 2.00 s"));
+        row("32-bit float cut in half", half(sox("-t wav -e float -b 32 -r 44100 -c 2")),
+            kCut.arg("1.00 s of 2.00 s"));
         row("RF64 cut in half", soundFile(SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 0.6).chopped(13230 * 4),
             kCut.arg("0.30 s of 0.60 s"));
+        row("Wave64 cut in half", half(wave64), kCut.arg("1.00 s of 2.00 s"));
+        row("RIFX cut in half", half(rifx), kCut.arg("1.00 s of 2.00 s"));
         row("MS-ADPCM cut in half", msAdpcm.chopped(22 * 2048), kCut.arg("1.02 s of 2.00 s"));
-        row("MS-ADPCM short by one block", msAdpcm.chopped(2048), kCut.arg("1.99 s of 2.00 s"));
         row("IMA-ADPCM cut inside a block, which the reader pads",
             soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 2, 44100, 1).chopped(11 * 2048 - 1024),
-            kCut.arg("1.02 s of 2.04 s"));
-        row("GSM 6.10 cut in half", soundFile(SF_FORMAT_WAV | SF_FORMAT_GSM610, 2, 8000, 1).chopped(25 * 65),
-            kCut.arg("1.00 s of 2.00 s"));
+            kCut.arg("1.11 s of 2.04 s"));
+        row("GSM 6.10 cut in half, counted frame by frame",
+            soundFile(SF_FORMAT_WAV | SF_FORMAT_GSM610, 2, 8000, 1).chopped(25 * 65),
+            kCut.arg("1.15 s of 2.00 s"));
+        row("8 kHz cut in half, MPEG-2.5 frames after an information frame",
+            soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 8000, 1).chopped(16000),
+            kCut.arg("1.00 s of 2.00 s"), "-b 64");
+        row("FLAC cut in half", half(flac), kCut.arg("0.93 s of 2.00 s"));
+        row("AIFF cut in half", half(aiff), kCut.arg("1.00 s of 2.00 s"));
+        row("Sun AU cut in half", half(au), kCut.arg("1.00 s of 2.00 s"));
+        row("MP3 named .wav cut in half", half(mpeg), kCut.arg("0.89 s of 2.00 s"));
         row("missing output folder: only the encoder's error line reported", wavFile({}),
             "exit code 255\n    Can't init outfile '{d}/missing/in.mp3'", "-h",
             [](Rig &rig) { rig.view.outPath = rig.path("missing"); });
@@ -201,6 +265,7 @@ private slots:
         QVERIFY(testsupport::writeFile(rig.path("in.mp3"), kEarlierMp3));
         setup(rig);
         QCOMPARE(rig.run(custom), why.replace("{d}", rig.dir.path()));
+        QVERIFY2(!rig.feeder.waitForFinished(0), "the check waited on a named pipe");
         QVERIFY(why == "Done!" || rig.view.ops.contains("activity: 1 of 1 file failed."));
         QCOMPARE(QFile::exists(rig.path("in.mp3")), !why.contains("removed"));
         QCOMPARE(rig.mp3() == kEarlierMp3, why.startsWith("exit code") && !why.contains("removed"));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in encoder for the tests, for what the real one cannot do on demand. Like the real one it takes
 // its last argument as the output file, and writes silent 128 kbps frames of 417 bytes there, so that a
-// file of a frame or more reads as audio. Options (anything else, such as -h, is ignored):
+// file of a frame or more reads as audio of 26 ms a frame. Options (anything else, such as -h, is ignored):
 //   --bytes N (default 0: an empty file), written --chunk K at a time with --interval MS before each;
 //   --delay MS before opening the file; --no-output; --hang: after writing, sleep until killed;
 //   --stderr TEXT, then --stderr-lines N ("error line 1"...), then --stderr-file F to standard error;

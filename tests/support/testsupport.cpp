@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -58,7 +59,8 @@ QByteArray wavFile(const WavLayout &layout)
     const QByteArray body = "WAVE" + chunk("fmt ", fmt) + layout.chunksBefore + dataChunk
                             + layout.chunksAfter;
     QByteArray file = "RIFF";
-    appendLe<quint32>(file, static_cast<quint32>(body.size()));
+    appendLe<quint32>(
+        file, static_cast<quint32>(layout.declaredRiffBytes >= 0 ? layout.declaredRiffBytes : body.size()));
     return file + body;
 }
 
@@ -78,6 +80,22 @@ QByteArray soundFile(int format, double seconds, int sampleRate, int channels)
     if (sf_close(sound) != 0 || !written)
         return {};
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray soxTone(const QString &options, double seconds, bool toPipe)
+{
+    QTemporaryDir dir;
+    const QString out = toPipe ? QStringLiteral("-") : dir.filePath(QStringLiteral("tone"));
+    QProcess sox;
+    sox.start(QStringLiteral("sox"), QStringList{QStringLiteral("-n")} + QProcess::splitCommand(options)
+                                         + QStringList{out, QStringLiteral("synth"), QString::number(seconds),
+                                                       QStringLiteral("sine"), QStringLiteral("440")});
+    if (!sox.waitForFinished(30000) || sox.exitStatus() != QProcess::NormalExit || sox.exitCode() != 0)
+        return {};
+    QFile file(out);
+    return toPipe                           ? sox.readAllStandardOutput()
+           : file.open(QIODevice::ReadOnly) ? file.readAll()
+                                            : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -19,8 +19,8 @@ struct WavLayout {
     int sampleRate = 44100;
     // Whole chunks (see chunk()) before and after the data chunk.
     QByteArray chunksBefore{}, chunksAfter{};
-    // Data bytes the header declares, when it is to differ from those written.
-    qint64 declaredDataBytes = -1;
+    // Data bytes and RIFF bytes the header declares, when they are to differ from those written.
+    qint64 declaredDataBytes = -1, declaredRiffBytes = -1;
 };
 
 // One chunk: its id, its size, its body and, for an odd size, the pad byte.
@@ -28,6 +28,10 @@ QByteArray chunk(const QByteArray &id, const QByteArray &body);
 QByteArray wavFile(const WavLayout &layout);
 // A 440 Hz tone as libsndfile writes it in format (SF_FORMAT_...); empty when it cannot.
 QByteArray soundFile(int format, double seconds = 0.3, int sampleRate = 44100, int channels = 2);
+
+// A 440 Hz tone as sox writes it with the output options (type, rate, channels, encoding), to a
+// file, or with toPipe to a pipe, where it cannot go back to fill in sizes; empty when sox fails.
+QByteArray soxTone(const QString &options, double seconds = 2, bool toPipe = false);
 
 // False when the file cannot be written.
 bool writeFile(const QString &path, const QByteArray &bytes);
