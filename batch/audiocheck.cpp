@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/audiocheck.h"
 
-#include "platform/readfile.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 

@@ -301,9 +301,7 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRu
             }
             if (!notCarried.isEmpty())
                 add(notCarried);
-            add(encoder.hadEarlierMp3()
-                    ? QStringLiteral("the new MP3 file was kept in place of the earlier one")
-                    : QStringLiteral("the new MP3 file was kept"));
+            add(encoder.keptNote());
             m_failures.append({row, why, result.errorTail});
             return;
         }

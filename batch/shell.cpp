@@ -58,6 +58,8 @@ EncoderRun::EncoderRun(QString strCommandBase, QString source, QString strMp3Pat
     : m_commandBase(std::move(strCommandBase)), m_source(std::move(source)), m_out(std::move(strMp3Path)),
       m_target(platform::linkTarget(m_out)), m_hadEarlier(QFileInfo(m_target).isFile())
 {
+    const QFileInfo target(m_target);
+    m_direct = target.exists() && !target.isFile() && !target.isDir();
 }
 
 QString EncoderRun::folder() const { return QFileInfo(m_target).path(); }
@@ -65,7 +67,7 @@ QString EncoderRun::folder() const { return QFileInfo(m_target).path(); }
 bool EncoderRun::stage(QString *why)
 {
     QString error;
-    if (m_staged.create(m_target, &error))
+    if (m_direct || m_staged.create(m_target, &error))
         return true;
     *why = QStringLiteral("no new MP3 file can be made in the folder %1 (%2); check that it exists and "
                           "that you may write to it")
@@ -147,7 +149,7 @@ void EncoderRun::abandon()
     m_process.interruptWait();
 }
 
-bool EncoderRun::wroteMp3() const { return m_staged.written(); }
+bool EncoderRun::wroteMp3() const { return m_direct || m_staged.written(); }
 
 std::optional<audiocheck::Failure> EncoderRun::checkEncoded(bool rawInput) const
 {
@@ -159,14 +161,23 @@ std::optional<audiocheck::Failure> EncoderRun::checkEncoded(bool rawInput) const
 bool EncoderRun::commit(QString *why)
 {
     QString error;
-    if (m_staged.commit(&error))
+    if (m_direct || m_staged.commit(&error))
         return true;
     *why = QStringLiteral("the new MP3 file could not be renamed to %1 (%2)").arg(m_target, error);
     return false;
 }
 
+QString EncoderRun::keptNote() const
+{
+    return m_direct       ? QStringLiteral("the MP3 file was kept")
+           : m_hadEarlier ? QStringLiteral("the new MP3 file was kept in place of the earlier one")
+                          : QStringLiteral("the new MP3 file was kept");
+}
+
 QString EncoderRun::discard()
 {
+    if (m_direct)
+        return {};
     QString fate = m_hadEarlier ? kEarlierKept
                    : wroteMp3() ? QStringLiteral("the new MP3 file was removed")
                                 : QString();

@@ -37,7 +37,9 @@ struct ShellResult {
 // or removed. The encoder writes a file of its own beside the MP3 file (beside the
 // file a link there leads to, so that the link stays), which replaces the MP3
 // file whole only when it is good: until then an MP3 file that was there stays as
-// it was, whatever ends the run, a kill of the program included.
+// it was, whatever ends the run, a kill of the program included. An MP3 path that
+// names a named pipe or a device is written directly, as the user asked: nothing
+// may be put in its place, and what went there cannot be read back.
 class EncoderRun {
 public:
     // Nothing is made or started yet. The first three as BuildCommandLine takes them.
@@ -48,7 +50,7 @@ public:
     // Makes the new, empty MP3 file. False, with the reason for the report, when
     // the folder takes no new file; nothing is to be run then.
     bool stage(QString *why);
-    QString newMp3Path() const { return m_staged.path(); }
+    QString newMp3Path() const { return m_direct ? m_out : m_staged.path(); }
     // The command line the encoder runs: the one the batch builds, with the new
     // file in the place of the MP3 file.
     QString commandLine() const;
@@ -75,8 +77,8 @@ public:
 
     // After the run: whether the encoder wrote the new file (opened it to write, at least).
     bool wroteMp3() const;
-    // Whether an MP3 file stood at its path (at the end of a link there) before the run.
-    bool hadEarlierMp3() const { return m_hadEarlier; }
+    // For the report, of a new file committed though a check failed.
+    QString keptNote() const;
     std::optional<audiocheck::Failure> checkEncoded(bool rawInput) const;
     // Puts the new file in the place of the MP3 file. False, with the reason for
     // the report, when it could not be; the new file is then still to discard().
@@ -94,6 +96,7 @@ private:
     QString m_out;
     QString m_target; // the file a write through m_out reaches
     bool m_hadEarlier = false;
+    bool m_direct = false; // the MP3 path names no regular file, nor a folder, nor nothing
     platform::StagedFile m_staged;
     platform::ChildProcess m_process;
     bool m_abandon = false;

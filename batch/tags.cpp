@@ -5,7 +5,6 @@
 #include "platform/regularfile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QRegularExpression>
@@ -188,16 +187,15 @@ void readInfo(const QByteArray &fields, SourceTags &found)
 SourceTags readSource(const QString &path)
 {
     SourceTags found;
-    // A source gone since its encode has nothing left to carry, and nothing to say.
-    if (!QFileInfo::exists(path))
+    using Kind = platform::ReadableFile::Kind;
+    const platform::ReadableFile opened = platform::openForReading(path);
+    // A source gone since its encode, a folder, or a pipe or device whose bytes
+    // went to the encoder has nothing left to read, and nothing to say.
+    if (opened.kind == Kind::Unreadable)
+        found.problem = QStringLiteral("its tags were not read: the WAV file cannot be opened");
+    if (opened.kind != Kind::Regular)
         return found;
-    const platform::OpenedFile opened = platform::openRegularFile(path, false);
-    QFile file;
-    if (opened.handle < 0 || !file.open(opened.handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        found.problem = QStringLiteral("its tags were not read: the WAV file cannot be opened (%1)")
-                            .arg(opened.error.isEmpty() ? file.errorString() : opened.error);
-        return found;
-    }
+    QFile &file = *opened.file;
     const QByteArray head = file.read(12);
     const bool rf64 = head.startsWith("RF64") || head.startsWith("BW64");
     if (head.size() < 12 || (!rf64 && !head.startsWith("RIFF")) || !head.endsWith("WAVE"))
@@ -462,7 +460,7 @@ QString carryTags(const QString &source, const QString &mp3, const QString &para
     QStringList names;
     for (const std::unique_ptr<Frame> &frame : carried)
         names << nameOf(*frame);
-    const platform::OpenedFile opened = platform::openRegularFile(mp3, true);
+    const platform::WritableFile opened = platform::openForWriting(mp3);
     QFile file;
     if (opened.handle < 0
         || !file.open(opened.handle, QIODevice::ReadWrite | QIODevice::Unbuffered,

@@ -238,12 +238,10 @@ private slots:
                 rig.child = QStringList{"prlimit", "--fsize=" + QString::number(QFileInfo(rig.mp3).size()),
                                         "--"};
             });
-        row("source is a named pipe: not waited on, said so", title, "-h", {},
-            "its tags were not read: the WAV file cannot be opened (not a regular file)", [](Rig &rig) {
-                QVERIFY(
-                    ::mkfifo(QFile::encodeName(rig.source = rig.dir.filePath("pipe.wav")).constData(), 0600)
+        row("source is a named pipe: not waited on, nothing said", title, "-h", {}, {}, [](Rig &rig) {
+            QVERIFY(::mkfifo(QFile::encodeName(rig.source = rig.dir.filePath("pipe.wav")).constData(), 0600)
                     == 0);
-            });
+        });
         row("paths of 4,095 bytes", title, "-h", {"TIT2=Title"}, {}, [](Rig &rig) {
             QString folder = rig.dir.path();
             for (qsizetype left; (left = 4088 - folder.size()) > 0;)
