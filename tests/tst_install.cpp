@@ -150,13 +150,13 @@ private slots:
             << installed(kMetainfo)
             << QStringList{"<launchable type=\"desktop-id\">" + kId + ".desktop</launchable>",
                            "<release version=\"" + QRegularExpression::escape(kVersion) + "\""};
-        QTest::newRow("package depends on Qt's libraries, its platform plugins and the encoder")
+        QTest::newRow(
+            "package, the first Debian revision, depends on Qt, its platform plugins and the encoder, "
+            "recommends the file opener, a help viewer and Qt's Wayland plugin")
             << control
-            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"});
-        QTest::newRow("package recommends the file opener, a help viewer and Qt's Wayland plugin")
-            << control << field("Recommends", {"xdg-utils", "xchm", "qt6-wayland"});
-        QTest::newRow("package is the first Debian revision of this release")
-            << control << field("Version", {kVersion + "-1"});
+            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"})
+                   + field("Recommends", {"xdg-utils", "xchm", "qt6-wayland"})
+                   + field("Version", {kVersion + "-1"});
         // The program folder is shared: the MP3 files go beside their sources.
         QTest::newRow("packaged program's first settings send the MP3 files beside their sources")
             << homeSettings() << QStringList{"^Destination Path=$", "^Default Encoding=1$"};
