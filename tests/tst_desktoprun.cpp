@@ -170,7 +170,7 @@ private slots:
             // Rising, no state twice, none too soon; the full bar, taken off at once, never shown.
             QVERIFY2(progress.startsWith(0) && !progress.contains(1)
                          && std::is_sorted(progress.begin(), progress.end() - 1, std::less_equal()),
-                     qPrintable(QTest::toString(progress)));
+                     std::unique_ptr<char[]>(QTest::toString(progress)).get());
             QCOMPARE(progress.contains(0.5), encoder == toldProgress());
             QCOMPARE(m_notes.join(""), note);
         }
