@@ -38,8 +38,6 @@ bool styleCutsLine(const QLineEdit *edit, const QStyle *style)
 
 bool styleCutsButton(const QAbstractButton *button, const QStyle *style)
 {
-    if (button->text().isEmpty())
-        return false;
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
@@ -54,6 +52,8 @@ bool styleCutsButton(const QAbstractButton *button, const QStyle *style)
     if (!push
         && !button->rect().contains(style->subElementRect(QStyle::SE_RadioButtonIndicator, &option, button)))
         return true;
+    if (button->text().isEmpty())
+        return false;
     const QRect room = style->subElementRect(
         push ? QStyle::SE_PushButtonContents : QStyle::SE_RadioButtonContents, &option, button);
     // An option button's caption wraps at blanks onto further lines.

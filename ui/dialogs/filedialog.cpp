@@ -22,9 +22,9 @@ FileDialog::FilesHandler &filesHandler()
 }
 
 // The dialog ends with no list of its own left open. A list that shows the names a typed name could grow into
-// is a popup; when Enter ends the dialog from the name box while that list still shows (a screen reader that
-// takes each key first hands it to the name box past the list), the window manager gives the focus back to
-// the window while Qt still serves the popup, and Qt ignores it: the window would take no keys.
+// is a popup; when Enter ends the dialog while that list still shows (a screen reader that takes each key
+// first hands it on later, past the list's own handling), the window manager gives the focus back to the
+// window while Qt still serves the popup, and Qt ignores it: the window would take no keys.
 class OpenDialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
