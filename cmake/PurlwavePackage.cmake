@@ -12,6 +12,11 @@ LAME encoder once per file, shows each MP3 growing, and says which files failed
 and why.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# One package of what an install holds, and the component "deb" (data/CMakeLists.txt)
+# that an install leaves out.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/"
+  "${PROJECT_BINARY_DIR};${PROJECT_NAME};deb;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PurlwaveStripComment.cmake)
 

@@ -5,6 +5,7 @@
 #include "ui/widgets/contrast.h"
 #include "ui/widgets/statuslamp.h"
 
+#include <QButtonGroup>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QStyleFactory>
@@ -30,8 +31,9 @@ double textContrast(const QImage &image, const QRect &area)
         counts.keys() | std::views::transform([&](QRgb c) { return ui::contrastRatio(c, background); }));
 }
 
-// Whether a control's text fits where a style puts it: a caption (an option button's wraps), a label's text,
-// the line of a line edit as the style polishes one (some add text margins; the text scrolls sideways).
+// Whether a control fits where a style puts it: a caption (an option button's wraps) and an option button's
+// circle, a label's text, the line of a line edit as the style polishes one (some add text margins; the text
+// scrolls sideways).
 bool fits(const QWidget *w, QStyle *style)
 {
     QLineEdit edit;
@@ -53,6 +55,9 @@ bool fits(const QWidget *w, QStyle *style)
                                                                 : w->contentsRect();
     const int flags = Qt::TextShowMnemonic | (qobject_cast<const QRadioButton *>(w) ? Qt::TextWordWrap : 0);
     const QSize needed = w->fontMetrics().boundingRect(room, flags, option.text).size();
+    if (flags & Qt::TextWordWrap
+        && !w->rect().contains(style->subElementRect(QStyle::SE_RadioButtonIndicator, &option, w)))
+        return false;
     return option.text.isEmpty() || (needed.width() <= room.width() && needed.height() <= room.height());
 }
 
@@ -95,12 +100,22 @@ private slots:
             QVERIFY(window->grab().save(u"%1-%2.png"_s.arg(QTest::currentDataTag(), window->objectName())));
             for (const QWidget *each : window->findChildren<QWidget *>()) {
                 const QColor base = each->palette().color(QPalette::Active, QPalette::Base);
-                QVERIFY2(fits(each, each->style())
-                             && (each->style()->name() == style.toLower()
-                                 || (!fits(each, QApplication::style()) && base == given.base().color())),
-                         qPrintable(each->objectName()));
+                // An option button looks like its group: one that the user's style cuts takes all to Fusion.
+                const auto *option = qobject_cast<const QRadioButton *>(each);
+                const auto kin = option ? option->group()->buttons() : QList<QAbstractButton *>();
+                const auto cut = [](const QWidget *w) { return !fits(w, QApplication::style()); };
+                QVERIFY2(
+                    fits(each, each->style())
+                        && (each->style()->name() == style.toLower()
+                            || ((cut(each) || std::ranges::any_of(kin, cut)) && base == given.base().color()))
+                        && std::ranges::all_of(kin, [&](auto *b) { return b->style() == each->style(); }),
+                    qPrintable(each->objectName()));
             }
         }
+        // Judged once, as the window first shows: a control given back the user's style keeps it.
+        control("optCustom")->setStyle(nullptr);
+        m_window->hide(), m_window->show();
+        QCOMPARE(control("optCustom")->style(), QApplication::style());
         const QImage shot = m_window->grab().toImage();
         const QColor face = given.window().color();
         for (const auto &[line, colour] : {std::pair{"lblActivity", 32768u}, std::pair{"lblFile2", 192u}}) {

@@ -1,17 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A run as the desktop sees it beside the window, on a session bus of the test's own: the taskbar entry's
-// progress and the note at the end, seen by a listener there; and Escape, which stops a run.
+// progress, heard with the times it arrives, and the note at the end, which answers a click; and Escape,
+// which stops a run.
 #include "programsupport.h"
 #include "recordedmessageboxes.h"
 #include "testsupport.h"
 
+#include "platform/taskbar.h"
+
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 
 enum class Bus { None, NoNotifier, Listening }; // none at the address; no notification service; the test's
 enum class Escape { Never, BeforeRun, DuringRun };
+
+// Each file a fifth of a second, and done to the full per cent, as the encoder says at its end: a run of two
+// shows half done on its way.
+QString toldProgress() { return testsupport::standinEncoder() + " --bytes 5000 --delay 200 --stderr (100%)"; }
+
+// Hears the taskbar entry on a thread of its own, so that the times are those of arrival, whatever the
+// test's thread (which runs the program) is busy with.
+class EntryListener : public QObject {
+    Q_OBJECT
+public:
+    QMutex m_lock;
+    QElapsedTimer m_sinceLast;
+    QList<double> m_heard; // progress as the entry shows it (-1: taken off); -2 before one that came too soon
+
+public slots:
+    void Update(const QString &app, const QVariantMap &properties)
+    {
+        const QMutexLocker locked(&m_lock);
+        // Never two within a dock's guard interval: half this program's own, allowing for the listener.
+        if (!m_heard.isEmpty() && m_sinceLast.elapsed() < platform::TaskbarEntry::kGuardMilliseconds / 2)
+            m_heard << -2;
+        m_sinceLast.start();
+        if (app == "application://org.example.Purlwave.desktop")
+            m_heard << (properties["progress-visible"].toBool() ? properties["progress"].toDouble() : -1);
+    }
+};
 
 class TestDesktopRun : public QObject, testsupport::ProgramFixture {
     Q_OBJECT
@@ -19,20 +52,33 @@ class TestDesktopRun : public QObject, testsupport::ProgramFixture {
 
     QProcess m_daemon;
     QString m_address;
-    QList<double> m_progress; // as the taskbar entry shows it; -1: taken off
+    QThread m_thread;
+    EntryListener m_entry;
     QStringList m_notes;
+    QList<uint> m_replaced; // the note each Notify replaced
+    uint m_lastId = 40;
+
+    QList<double> heard()
+    {
+        const QMutexLocker locked(&m_entry.m_lock);
+        return m_entry.m_heard;
+    }
+    void serverSends(const QString &name, uint id, const QVariant &argument)
+    {
+        QDBusMessage message = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                          "org.freedesktop.Notifications", name);
+        QVERIFY(QDBusConnection("listener").send(message << id << argument));
+    }
 
 public slots: // served on the test's bus
-    uint Notify(const QString &, uint, const QString &icon, const QString &summary, const QString &,
-                const QStringList &, const QVariantMap &hints, int)
+    uint Notify(const QString &, uint replaced, const QString &icon, const QString &summary, const QString &,
+                const QStringList &actions, const QVariantMap &hints, int)
     {
-        m_notes << summary + " | " + icon + " | " + hints.value("desktop-entry").toString();
-        return 1;
-    }
-    void Update(const QString &app, const QVariantMap &properties)
-    {
-        if (app == "application://org.example.Purlwave.desktop")
-            m_progress << (properties["progress-visible"].toBool() ? properties["progress"].toDouble() : -1);
+        const QString id = "org.example.Purlwave"; // icon, desktop entry; a click is the default action
+        const bool named = icon == id && hints.value("desktop-entry") == id && actions.startsWith("default");
+        m_notes << (named ? summary : "unnamed: " + summary);
+        m_replaced << replaced;
+        return replaced != 0 ? replaced : ++m_lastId;
     }
 
 private slots:
@@ -44,43 +90,56 @@ private slots:
         m_address = QString::fromLatin1(m_daemon.readLine().trimmed());
         QDBusConnection bus = QDBusConnection::connectToBus(m_address, "listener");
         QVERIFY(bus.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots));
-        QVERIFY(bus.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update", this,
+        m_entry.moveToThread(&m_thread);
+        m_thread.start();
+        QVERIFY(bus.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update", &m_entry,
                             SLOT(Update(QString, QVariantMap))));
     }
     void cleanupTestCase()
     {
+        m_thread.quit();
+        QVERIFY(m_thread.wait());
         m_daemon.terminate();
         QVERIFY(m_daemon.waitForFinished());
     }
-    void init() { m_progress.clear(), m_notes.clear(), QTest::failOnWarning(QRegularExpression(".?")); }
+    void init()
+    {
+        const QMutexLocker locked(&m_entry.m_lock);
+        m_entry.m_heard.clear(), m_notes.clear(), m_replaced.clear();
+        QTest::failOnWarning(QRegularExpression(".?"));
+    }
     void cleanup() { QVERIFY(end()); }
 
     void runShowsOnTheDesktop_data()
     {
         QTest::addColumn<Bus>("bus");
-        QTest::addColumn<bool>("away");    // another window active at the end
-        QTest::addColumn<bool>("failing"); // every file
+        QTest::addColumn<bool>("away"); // another window active at the end
+        QTest::addColumn<QString>("encoder");
         QTest::addColumn<Escape>("escape");
         QTest::addColumn<QString>("note"); // empty: none
+        const QString slow = toldProgress();
+        // The options follow the encoder's path on its command line.
         QTest::newRow("user at the window, an Escape before the run stops nothing; no note")
-            << Bus::Listening << false << false << Escape::BeforeRun << QString();
+            << Bus::Listening << false << slow << Escape::BeforeRun << QString();
         QTest::newRow("user away: a note of the files encoded")
-            << Bus::Listening << true << false << Escape::Never << "2 files encoded";
-        QTest::newRow("user away, every file failing: a note of the failures")
-            << Bus::Listening << true << true << Escape::Never << "2 of 2 files failed";
+            << Bus::Listening << true << testsupport::realLame() << Escape::Never << "2 files encoded";
+        QTest::newRow("user away, every file failing at once: a note of the failures")
+            << Bus::Listening << true << testsupport::standinEncoder() + " --exit 3" << Escape::Never
+            << "2 of 2 files failed";
         QTest::newRow("Escape during the run stops it after the first file, as Cancel does")
-            << Bus::Listening << true << false << Escape::DuringRun << "Stopped: 1 file encoded";
+            << Bus::Listening << true << testsupport::standinEncoder() + " --bytes 5000 --delay 600"
+            << Escape::DuringRun << "Stopped: 1 file encoded"; // past a poll, with no progress told
         QTest::newRow("no notification service: the run ends as ever, silently")
-            << Bus::NoNotifier << true << false << Escape::Never << QString();
+            << Bus::NoNotifier << true << slow << Escape::Never << QString();
         QTest::newRow("no session bus: the run ends as ever, silently")
-            << Bus::None << true << false << Escape::Never << QString();
+            << Bus::None << true << slow << Escape::Never << QString();
     }
 
     void runShowsOnTheDesktop()
     {
         QFETCH(Bus, bus);
         QFETCH(bool, away);
-        QFETCH(bool, failing);
+        QFETCH(QString, encoder);
         QFETCH(Escape, escape);
         QFETCH(QString, note);
         qputenv("DBUS_SESSION_BUS_ADDRESS",
@@ -88,8 +147,7 @@ private slots:
         QDBusConnection listener(QStringLiteral("listener"));
         listener.unregisterService("org.freedesktop.Notifications");
         QVERIFY(bus != Bus::Listening || listener.registerService("org.freedesktop.Notifications"));
-        // The options follow the encoder's path on its command line.
-        QVERIFY(start(testsupport::standinEncoder() + (failing ? " --exit 3" : " --bytes 5000")));
+        QVERIFY(start(encoder));
         testsupport::RecordedMessageBoxes boxes;
         for (const char *name : {"one.wav", "two.wav"})
             QVERIFY(testsupport::writeToneWav(path(name), 0.25)); // as long as the stand-in's 11 frames
@@ -106,13 +164,48 @@ private slots:
         QCOMPARE(m_window->windowTitle(), escape == Escape::DuringRun ? batch::BatchRun::titleStopped()
                                                                       : batch::BatchRun::titleCompleted());
         if (bus != Bus::None) {
-            // The note goes out before the entry is cleared, so it has arrived once the clearing has.
-            QTRY_VERIFY(!m_progress.isEmpty() && m_progress.last() == -1);
-            QVERIFY(m_progress.startsWith(0) && std::is_sorted(m_progress.begin(), m_progress.end() - 1));
-            QCOMPARE(m_progress.contains(0.5), escape != Escape::DuringRun);
-            QCOMPARE(m_notes.join(""),
-                     note.isEmpty() ? note : note + " | org.example.Purlwave | org.example.Purlwave");
+            // The last state always comes, however soon after the one before; the note before it.
+            QTRY_VERIFY(!heard().isEmpty() && heard().last() == -1);
+            const QList<double> progress = heard();
+            // Rising, no state twice, none too soon; the full bar, taken off at once, never shown.
+            QVERIFY2(progress.startsWith(0) && !progress.contains(1)
+                         && std::is_sorted(progress.begin(), progress.end() - 1, std::less_equal()),
+                     std::unique_ptr<char[]>(QTest::toString(progress)).get());
+            QCOMPARE(progress.contains(0.5), encoder == toldProgress());
+            QCOMPARE(m_notes.join(""), note);
         }
+    }
+
+    // While a note shows, the next run's note takes its place; a click on it (and on no other program's)
+    // brings the window back, active. A closed note is replaced by none.
+    void noteAnswersAClick()
+    {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toLatin1());
+        QVERIFY(QDBusConnection("listener").registerService("org.freedesktop.Notifications"));
+        QVERIFY(start(testsupport::standinEncoder() + " --bytes 5000 --delay 200"));
+        testsupport::RecordedMessageBoxes boxes;
+        QVERIFY(testsupport::writeToneWav(path("one.wav"), 1.0));
+        control<QListWidget>("lstWavefiles")->addItem(path("one.wav"));
+        QWidget elsewhere;
+        elsewhere.show();
+        m_window->showMinimized();
+        QTRY_VERIFY(!m_window->isActiveWindow());
+        click("cmdEncode");
+        QTRY_COMPARE(m_replaced, QList<uint>({0}));
+        const uint shown = m_lastId;
+        serverSends("ActionInvoked", shown + 1, "default"); // another program's note
+        click("cmdEncode");
+        QTRY_COMPARE(m_replaced, QList<uint>({0, shown}));
+        QVERIFY(m_window->isMinimized() && !m_window->isActiveWindow());
+
+        QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()"); // but it is asked to
+        serverSends("ActionInvoked", shown, "default");
+        QTRY_VERIFY(m_window->isActiveWindow() && !m_window->isMinimized());
+        serverSends("NotificationClosed", shown, 2u); // dismissed
+        elsewhere.activateWindow();
+        QTRY_VERIFY(!m_window->isActiveWindow());
+        click("cmdEncode");
+        QTRY_COMPARE(m_replaced, QList<uint>({0, shown, 0}));
     }
 };
 

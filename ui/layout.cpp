@@ -2,6 +2,7 @@
 #include "ui/layout.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -23,7 +24,7 @@ QFont fontOf(const QStringList &families, qreal points, bool bold)
     return font;
 }
 
-bool lineEditCutsText(const QLineEdit *edit, const QStyle *style)
+bool styleCutsLine(const QLineEdit *edit, const QStyle *style)
 {
     QStyleOptionFrame option;
     option.initFrom(edit);
@@ -35,10 +36,8 @@ bool lineEditCutsText(const QLineEdit *edit, const QStyle *style)
     return line.height() < edit->fontMetrics().height();
 }
 
-bool buttonCutsText(const QAbstractButton *button, const QStyle *style)
+bool styleCutsButton(const QAbstractButton *button, const QStyle *style)
 {
-    if (button->text().isEmpty())
-        return false;
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
@@ -49,6 +48,12 @@ bool buttonCutsText(const QAbstractButton *button, const QStyle *style)
         option.features |= QStyleOptionButton::AutoDefaultButton;
     if (push && push->isDefault())
         option.features |= QStyleOptionButton::DefaultButton;
+    // An option button's circle is drawn in the style's own size, centred in the button's height.
+    if (!push
+        && !button->rect().contains(style->subElementRect(QStyle::SE_RadioButtonIndicator, &option, button)))
+        return true;
+    if (button->text().isEmpty())
+        return false;
     const QRect room = style->subElementRect(
         push ? QStyle::SE_PushButtonContents : QStyle::SE_RadioButtonContents, &option, button);
     // An option button's caption wraps at blanks onto further lines.
@@ -58,7 +63,8 @@ bool buttonCutsText(const QAbstractButton *button, const QStyle *style)
     return needed.width() > room.width() || needed.height() > room.height();
 }
 
-// Shows each fixed-size window's controls in a style that keeps their texts whole.
+// Shows each fixed-size window's controls in a style that keeps them whole, once, as the window first shows:
+// a window's controls and their texts are fixed, so a later show would find what the first found.
 class FixedWindowWatch : public QObject {
 public:
     using QObject::QObject;
@@ -68,11 +74,17 @@ protected:
     {
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto *widget = static_cast<QWidget *>(watched);
-            if (widget->isWindow() && widget->minimumSize() == widget->maximumSize())
+            if (widget->isWindow() && widget->minimumSize() == widget->maximumSize()
+                && !widget->property(kKeptWhole).toBool()) {
+                widget->setProperty(kKeptWhole, true);
                 keepTextsWhole(widget);
+            }
         }
         return false;
     }
+
+private:
+    static constexpr char kKeptWhole[] = "purlwaveKeptWhole";
 };
 } // namespace
 
@@ -90,12 +102,12 @@ QFont verdanaFont(qreal points, bool bold)
         bold);
 }
 
-bool styleCutsText(const QWidget *control, const QStyle *style)
+bool styleCutsControl(const QWidget *control, const QStyle *style)
 {
     if (const auto *edit = qobject_cast<const QLineEdit *>(control))
-        return lineEditCutsText(edit, style);
+        return styleCutsLine(edit, style);
     if (const auto *button = qobject_cast<const QAbstractButton *>(control))
-        return buttonCutsText(button, style);
+        return styleCutsButton(button, style);
     return false;
 }
 
@@ -104,9 +116,7 @@ void keepTextsWhole(QWidget *window)
     // One Fusion per window, which outlives the controls it draws: a child made
     // after them goes after them.
     QPointer<QStyle> fusion;
-    for (QWidget *control : window->findChildren<QWidget *>()) {
-        if (control->window() != window || !styleCutsText(control, control->style()))
-            continue;
+    const auto drawnByFusion = [&](QWidget *control) {
         if (!fusion) {
             fusion = QStyleFactory::create(QStringLiteral("Fusion"));
             fusion->setParent(window);
@@ -116,6 +126,17 @@ void keepTextsWhole(QWidget *window)
         // frame) are not taken back when it goes; Fusion needs none.
         if (auto *edit = qobject_cast<QLineEdit *>(control))
             edit->setTextMargins({});
+    };
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        if (control->window() != window || control->style() == fusion
+            || !styleCutsControl(control, control->style()))
+            continue;
+        drawnByFusion(control);
+        // The option buttons of one group look alike.
+        if (const auto *option = qobject_cast<const QRadioButton *>(control); option && option->group()) {
+            for (QAbstractButton *other : option->group()->buttons())
+                drawnByFusion(other);
+        }
     }
 }
 

@@ -29,17 +29,19 @@ QFont systemFont(qreal points, bool bold = false);
 QFont verdanaFont(qreal points, bool bold = false);
 
 // Whether a style, drawing this control at its size and in its font, would cut
-// its text off: a line edit's line (its text scrolls sideways, so only the height
-// counts), a button's or option button's caption. Other controls are not cut by a
-// style.
-bool styleCutsText(const QWidget *control, const QStyle *style);
+// it off: a line edit's line (its text scrolls sideways, so only the height
+// counts), a button's or option button's caption, an option button's circle.
+// Other controls are not cut by a style.
+bool styleCutsControl(const QWidget *control, const QStyle *style);
 
 // The windows are fixed in size and so are their controls, but some desktop styles
-// want more room around a text than a control has: thick rounded frames leave a
-// 19-pixel box too little for its line. Each control whose style would cut its
-// text is drawn by Fusion instead, which fits every control; the palette stays the
-// user's, and every other control keeps the user's style. Done for each fixed-size
-// window as it first shows, from the program's start on.
+// want more room than a control has: thick rounded frames leave a 19-pixel box too
+// little for its line, large circles overrun a 17-pixel option button. Each
+// control that its style would cut is drawn by Fusion instead, which fits every
+// control, and so are the other option buttons of its group, so that they look
+// alike; the palette stays the user's, and every other control keeps the user's
+// style. Done once for each fixed-size window, as it first shows, from the
+// program's start on.
 void keepTextsWhole(QWidget *window);
 void keepTextsWholeInFixedWindows();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/filedialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QPointer>
@@ -19,6 +20,22 @@ FileDialog::FilesHandler &filesHandler()
     static FileDialog::FilesHandler h;
     return h;
 }
+
+// The dialog ends with no list of its own left open. A list that shows the names a typed name could grow into
+// is a popup; when Enter ends the dialog while that list still shows (a screen reader that takes each key
+// first hands it on later, past the list's own handling), the window manager gives the focus back to the
+// window while Qt still serves the popup, and Qt ignores it: the window would take no keys.
+class OpenDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void done(int result) override
+    {
+        QWidget *popup = QApplication::activePopupWidget();
+        while (popup && popup->close() && QApplication::activePopupWidget() != popup)
+            popup = QApplication::activePopupWidget();
+        QFileDialog::done(result);
+    }
+};
 } // namespace
 
 std::optional<QString> FileDialog::openExistingFile(QWidget *parent)
@@ -28,7 +45,7 @@ std::optional<QString> FileDialog::openExistingFile(QWidget *parent)
 
     // On the heap and guarded: the dialog's own event loop may run a deferred
     // destruction of its parent window, which takes the dialog with it.
-    QPointer<QFileDialog> dialog = new QFileDialog(parent);
+    QPointer<QFileDialog> dialog = new OpenDialog(parent);
     dialog->setObjectName(QStringLiteral("dlgConfig"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -52,7 +69,7 @@ QStringList FileDialog::openFiles(QWidget *parent, const QString &folder)
         return filesHandler()(parent, request);
 
     // Guarded as above.
-    QPointer<QFileDialog> dialog = new QFileDialog(parent, QStringLiteral("Add Files"), request.folder);
+    QPointer<QFileDialog> dialog = new OpenDialog(parent, QStringLiteral("Add Files"), request.folder);
     dialog->setObjectName(QStringLiteral("dlgAddFiles"));
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);

@@ -279,6 +279,12 @@ void frmMain::connectHandlers()
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connect(cmdSelectTrg, &QPushButton::clicked, this, &frmMain::cmdSelectTrg_Click);
+    // A click on the note of a run's end brings the window back to the user.
+    connect(&m_notification, &platform::DesktopNotification::activated, this, [this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        raise();
+        activateWindow();
+    });
     connect(lstWavefiles, &WaveList::removeRequested, this, &frmMain::cmdClearCurrent_Click);
     connect(lstWavefiles, &WaveList::removeAllRequested, this, &frmMain::cmdClearWav_Click);
     // The one place a run hears of rows taken out from under it, whichever
