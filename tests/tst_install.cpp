@@ -146,9 +146,10 @@ private slots:
             << installed(kMetainfo)
             << QStringList{"<launchable type=\"desktop-id\">" + kId + ".desktop</launchable>",
                            "<release version=\"" + QRegularExpression::escape(kVersion) + "\""};
-        QTest::newRow("package depends on Qt's libraries, its platform plugins and the encoder")
+        QTest::newRow("package depends on Qt's libraries, its platform plugins, the encoder and libsndfile")
             << control
-            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"});
+            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame",
+                                 "libsndfile1"});
         QTest::newRow("package recommends the file opener, a help viewer and Qt's Wayland plugin")
             << control << field("Recommends", {"xdg-utils", "xchm", "qt6-wayland"});
         QTest::newRow("package is the first Debian revision of this release")
