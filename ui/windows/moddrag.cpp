@@ -1,17 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/windows/moddrag.h"
 
+#include "platform/sessionbus.h"
 #include "ui/layout.h"
 #include "ui/windows/accessibleroles.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 namespace ui {
 
 void Main(const QList<QByteArray> &arguments)
 {
+    // Where Qt reaches screen readers over the session bus (X11, Wayland), it would wait for the bus while
+    // the main window is built.
+    const QString windowSystem = QGuiApplication::platformName();
+    if (windowSystem == u"xcb" || windowSystem.startsWith(u"wayland"))
+        platform::openSessionBusAheadOfQt();
+
     installAccessibleRoles();
     keepTextsWholeInFixedWindows();
 
