@@ -76,20 +76,6 @@ private slots:
         QCOMPARE(api->sf_error(sound), SF_ERR_NO_ERROR);
         QCOMPARE(api->sf_close(sound), 0);
     }
-
-    // What the batch tells about a source the library cannot open.
-    void sfOpenRefusesAFileThatIsNotSoundAndSaysWhy()
-    {
-        const SndfileApi *api = batch::sndfileApi();
-        QVERIFY2(api, qPrintable(batch::sndfileLoadError()));
-        QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("notes.wav")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a sound file") > 0 && file.flush());
-        SF_INFO info{};
-        QCOMPARE(api->sf_open(QFile::encodeName(file.fileName()).constData(), SFM_READ, &info), nullptr);
-        QVERIFY(api->sf_error(nullptr) != SF_ERR_NO_ERROR);
-        QVERIFY(QByteArray(api->sf_strerror(nullptr)).contains("ormat"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSndfileApi)
