@@ -17,17 +17,17 @@ const QLatin1String kWav("WAV");
 // The last three characters; a shorter text is taken whole.
 QString lastThreeUpper(const QString &text) { return text.right(3).toUpper(); }
 
-Mp3Naming refuse(Mp3NameRefusal::Reason reason, const QString &characters, const QString &message)
+Mp3Naming refuse(const QString &message)
 {
     Mp3Naming result;
-    result.refusal = Mp3NameRefusal{reason, characters, message};
+    result.refusal = Mp3NameRefusal{message};
     return result;
 }
 
+// characters: the tested ones (at most three), upper-cased.
 Mp3Naming refuseExtension(const QString &characters)
 {
-    return refuse(Mp3NameRefusal::Reason::Extension, characters,
-                  characters + QLatin1String(" is not a valid extension."));
+    return refuse(characters + QLatin1String(" is not a valid extension."));
 }
 
 } // namespace
@@ -90,8 +90,7 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
     // counts: "/a.wav" is a file in the root folder.
     const qsizetype sep = rowText.lastIndexOf(kSeparator);
     if (sep < 0) {
-        return refuse(Mp3NameRefusal::Reason::NoSeparator, QString(),
-                      QLatin1String("Not a full path to a file: ") + rowText);
+        return refuse(QLatin1String("Not a full path to a file: ") + rowText);
     }
     const QString fileName = rowText.mid(sep + 1);
 
@@ -102,9 +101,8 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
     // The extension is three letters but four characters are cut off; a name
     // that is only those three letters has nothing left to cut into.
     if (fileName.size() < 4) {
-        return refuse(Mp3NameRefusal::Reason::NameIsOnlyWav, QString(),
-                      QLatin1String("The file name ") + fileName
-                          + QLatin1String(" has nothing before its extension."));
+        return refuse(QLatin1String("The file name ") + fileName
+                      + QLatin1String(" has nothing before its extension."));
     }
 
     Mp3Naming result;
@@ -116,22 +114,19 @@ Mp3Naming MakeMp3Name(const QString &rowText, const QString &strOutFolder)
     // nothing escaped: a quote inside one would end it early and hand the rest
     // of the name to the encoder as options.
     if (rowText.contains(QLatin1Char('"'))) {
-        return refuse(Mp3NameRefusal::Reason::QuoteInPath, QString(),
-                      QLatin1String("A path with a double quote cannot be passed to the encoder: ")
-                          + rowText);
+        return refuse(QLatin1String("A path with a double quote cannot be passed to the encoder: ")
+                      + rowText);
     }
     if (result.strMp3Path.contains(QLatin1Char('"'))) {
-        return refuse(Mp3NameRefusal::Reason::QuoteInPath, QString(),
-                      QLatin1String("An output folder with a double quote cannot be passed to the encoder: ")
-                          + strOutFolder);
+        return refuse(QLatin1String("An output folder with a double quote cannot be passed to the encoder: ")
+                      + strOutFolder);
     }
     // A zero character ends an argument on its way to the encoder, which would
     // then read or write a file of a shorter name: no file has one in its name.
     for (const QString &path : {rowText, strOutFolder}) {
         if (path.contains(QChar(0))) {
-            return refuse(Mp3NameRefusal::Reason::ZeroInPath, QString(),
-                          QLatin1String("A path with a zero character cannot be passed to the encoder: ")
-                              + QString(path).replace(QChar(0), QLatin1String("\\0")));
+            return refuse(QLatin1String("A path with a zero character cannot be passed to the encoder: ")
+                          + QString(path).replace(QChar(0), QLatin1String("\\0")));
         }
     }
     return result;

@@ -44,18 +44,10 @@ std::optional<EncodePreset> ChooseEncodePreset(bool opt128, bool optVar, bool Op
 // means "beside the source".
 QString NormalizeOutFolder(const QString &folder);
 
-// Why a row gets no MP3 name.
+// Why a row gets no MP3 name: the wrong extension, no folder separator (so no file named), a name that
+// is only the letters wav, a double quote (it would end the quoted path on the command line) or a zero
+// character (it would end the path on its way to the encoder).
 struct Mp3NameRefusal {
-    enum class Reason {
-        Extension,     // the tested characters are not WAV
-        NoSeparator,   // the row holds no folder separator, so it names no file
-        NameIsOnlyWav, // the file name is the three letters wav and nothing else
-        QuoteInPath,   // a double quote would end the quoted path on the command line
-        ZeroInPath,    // a zero character would end the path on its way to the encoder
-    };
-    Reason reason = Reason::Extension;
-    // For Extension: the tested characters (at most three), upper-cased.
-    QString characters;
     // What the batch shows the user.
     QString message;
 };

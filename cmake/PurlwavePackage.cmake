@@ -30,9 +30,11 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Purlwave developers <support@purlwave.examp
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 # The Qt libraries and the rest of what the program links come from
 # dpkg-shlibdeps. The window also needs Qt's platform plugins, which the Qt GUI
-# library only recommends, and the encoder it runs.
+# library only recommends, and the encoder it runs; the batch needs libsndfile,
+# which it loads when a run first needs it (batch/sndfileapi.h), where
+# dpkg-shlibdeps does not see it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, lame")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, lame, libsndfile1")
 # F1 opens the help file through the desktop's file opener, in a viewer for
 # compiled HTML help. In a Wayland session without XWayland, Qt aborts at start
 # without its Wayland plugin.

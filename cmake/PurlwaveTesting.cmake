@@ -1,12 +1,18 @@
-# purlwave_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# purlwave_add_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>] [ALONE])
 #
 # One Qt Test executable registered with CTest. Every test runs on the offscreen
 # platform, so no display is needed, and knows where the test-only stand-in
-# encoder and the build's binaries are.
+# encoder and the build's binaries are. ALONE leaves out the test support (and
+# the libraries it links), for a test of which libraries a process loads.
 function(purlwave_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "ALONE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   qt_add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test purlwave_testsupport ${ARG_LIBS})
+  if(ARG_ALONE)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  else()
+    target_link_libraries(${name} PRIVATE purlwave_testsupport)
+  endif()
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   add_dependencies(${name} standin_encoder)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)

@@ -23,4 +23,12 @@ private:
     QString m_name;
 };
 
+// Qt's bridge to screen readers opens its own connection to the session bus the first time a control
+// changes, and waits there for the bus to answer: inside the construction of the first window. Called
+// before that, this opens the same connection on a thread of its own, so that the window is built
+// meanwhile and the bridge finds the connection open. It sends nothing: what goes over the connection is
+// Qt's. Without a session bus the thread finds none, silently. The application waits for the thread, if
+// it is still at work, when it quits.
+void openSessionBusAheadOfQt();
+
 } // namespace platform

@@ -2,7 +2,9 @@
 #include "platform/sessionbus.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QThread>
 
 namespace platform {
 
@@ -29,6 +31,15 @@ QString SessionBus::connectionName()
             QDBusConnection::disconnectFromBus(m_name);
     }
     return m_state == State::Open ? m_name : QString();
+}
+
+void openSessionBusAheadOfQt()
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    QThread *opener = QThread::create([] { QDBusConnection::sessionBus(); });
+    opener->setParent(application);
+    QObject::connect(application, &QCoreApplication::aboutToQuit, opener, [opener] { opener->wait(); });
+    opener->start();
 }
 
 } // namespace platform

@@ -272,7 +272,7 @@ private slots:
                 .arg(control("cmdEncode")->isEnabled())
                 .arg(control("cmdCancel")->isEnabled())
                 .arg(control<ui::StatusLamp>("shpWait")->fillColour() == batch::colours::WaitLit)
-                .arg(ui::ConfigurationRef::program().isLoaded())
+                .arg(ui::ConfigurationRef::program().window() != nullptr)
                 .arg(m_window->windowTitle());
         };
         QStringList seen;
@@ -352,7 +352,7 @@ private slots:
                 + shown));
         };
         aboutNames(u"/opt/lame/bin/lame"_s, u"/opt/lame/bin/lame"_s);
-        QVERIFY(!ui::ConfigurationRef::program().isLoaded());
+        QVERIFY(!ui::ConfigurationRef::program().window());
         QCOMPARE(ui::ConfigurationRef::program().lamePath(),
                  u"/opt/lame/bin/lame"_s); // loads it
         aboutNames(u"/opt/other/lame"_s, u"/opt/lame/bin/lame"_s);

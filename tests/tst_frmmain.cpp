@@ -92,7 +92,7 @@ private slots:
         QCOMPARE((QList{lamp("shpReady"), lamp("shpWait"), lamp("shpRecord")}),
                  (QList{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
         QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
-        QVERIFY(!ui::ConfigurationRef::program().isLoaded());
+        QVERIFY(!ui::ConfigurationRef::program().window());
         const QPoint offCentre = m_window->frameGeometry().center()
                                  - m_window->screen()->availableGeometry().center();
         QVERIFY(m_window->minimumSize() == m_window->maximumSize() && offCentre.manhattanLength() <= 16);

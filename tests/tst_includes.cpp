@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which way the libraries depend on each other, read from their #include lines: the batch and the settings
 // stay free of window code, the platform layer depends on nothing of ours, and only the platform layer
-// includes operating-system headers.
+// includes operating-system headers. Inside ui/ the same holds between its folders, and inside each folder
+// no two pieces (a header and its source) depend on each other, directly or round a longer loop.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -38,7 +40,7 @@ bool isQtHeader(const QString &module, const QString &name)
 QString offence(const QString &name, bool quoted, const Rule &rule)
 {
     if (quoted) {
-        const QString folder = name.section('/', 0, 0);
+        const QString folder = name.section('/', 0, -2);
         return !name.contains('/') || rule.ourFolders.contains(folder)
                    ? QString()
                    : QStringLiteral("%1/ is not among %2").arg(folder, rule.ourFolders.join(", "));
@@ -57,6 +59,30 @@ QString offence(const QString &name, bool quoted, const Rule &rule)
 }
 
 const QRegularExpression kIncludeLine(QStringLiteral("^\\s*#\\s*include\\s*([<\"])([^>\"]+)[>\"]"));
+
+// A loop among the pieces that use each other, as "a -> b -> a"; empty without one.
+QString loopAmong(const QMap<QString, QSet<QString>> &uses)
+{
+    QStringList path; // the pieces being followed, each using the next
+    QSet<QString> cleared;
+    const std::function<QString(const QString &)> follow = [&](const QString &piece) {
+        if (path.contains(piece))
+            return (path.mid(path.indexOf(piece)) << piece).join(" -> ");
+        if (cleared.contains(piece))
+            return QString();
+        path << piece;
+        for (const QString &used : uses.value(piece))
+            if (const QString loop = follow(used); !loop.isEmpty())
+                return loop;
+        path.removeLast();
+        cleared << piece;
+        return QString();
+    };
+    for (auto it = uses.cbegin(); it != uses.cend(); ++it)
+        if (const QString loop = follow(it.key()); !loop.isEmpty())
+            return loop;
+    return {};
+}
 
 } // namespace
 
@@ -78,21 +104,35 @@ private slots:
         QTest::newRow("platform: itself, Qt Core, Qt D-Bus and the system")
             << QString("platform")
             << Rule{.ourFolders = {"platform"}, .systemHeaders = true, .qtModule = "QtDBus"};
-        QTest::newRow("ui: any library of ours and any Qt")
-            << QString("ui") << Rule{.ourFolders = {"ui", "batch", "settings", "platform"}, .anyQt = true};
+        const QStringList below{"batch", "settings", "platform"};
+        QTest::newRow("ui's top files: each other, the libraries below and any Qt")
+            << QString("ui") << Rule{.ourFolders = QStringList{"ui"} + below, .anyQt = true};
+        QTest::newRow("ui/dialogs: ui's top files and dialogs, not widgets or windows")
+            << QString("ui/dialogs")
+            << Rule{.ourFolders = QStringList{"ui", "ui/dialogs"} + below, .anyQt = true};
+        QTest::newRow("ui/widgets: ui's top files, dialogs and widgets, not windows")
+            << QString("ui/widgets")
+            << Rule{.ourFolders = QStringList{"ui", "ui/dialogs", "ui/widgets"} + below, .anyQt = true};
+        QTest::newRow("ui/windows: all of ui")
+            << QString("ui/windows")
+            << Rule{.ourFolders = QStringList{"ui", "ui/dialogs", "ui/widgets", "ui/windows"} + below,
+                    .anyQt = true};
     }
 
-    // Each offence as "file:line: #include name: why".
+    // Each offence as "file:line: #include name: why"; a loop as "contrast -> statuslamp -> contrast". The
+    // folder's own files only: a folder below it has a row of its own.
     void folderIncludesOnlyWhatItMayDependOn()
     {
         QFETCH(QString, folder);
         QFETCH(Rule, rule);
         QStringList found;
+        QMap<QString, QSet<QString>> uses; // piece of the folder -> the folder's pieces it includes
         int files = 0;
-        QDirIterator it(kSourceDir + '/' + folder, {"*.h", "*.cpp"}, QDir::Files,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(kSourceDir + '/' + folder, {"*.h", "*.cpp"}, QDir::Files);
         while (it.hasNext()) {
             const QString path = it.next();
+            const QString piece = QFileInfo(path).completeBaseName();
+            uses[piece];
             QFile file(path);
             QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(path + ": cannot be read"));
             ++files;
@@ -106,9 +146,14 @@ private slots:
                                  .arg(QDir(kSourceDir).relativeFilePath(path))
                                  .arg(lineNumber)
                                  .arg(match.captured(2), why);
+                const QFileInfo included(match.captured(2));
+                if (match.hasMatch() && included.path() == folder && included.completeBaseName() != piece)
+                    uses[piece] << included.completeBaseName();
             }
         }
         QVERIFY2(files > 0, qPrintable(folder + " holds no sources"));
+        if (const QString loop = loopAmong(uses); !loop.isEmpty())
+            found << folder + ": a loop among its pieces: " + loop;
         QVERIFY2(found.isEmpty(), qPrintable("\n" + found.join('\n')));
     }
 };

@@ -150,11 +150,12 @@ private slots:
             << installed(kMetainfo)
             << QStringList{"<launchable type=\"desktop-id\">" + kId + ".desktop</launchable>",
                            "<release version=\"" + QRegularExpression::escape(kVersion) + "\""};
-        QTest::newRow(
-            "package, the first Debian revision, depends on Qt, its platform plugins and the encoder, "
-            "recommends the file opener, a help viewer and Qt's Wayland plugin")
+        QTest::newRow("package, the first Debian revision, depends on Qt, its platform plugins, the encoder "
+                      "and libsndfile, "
+                      "recommends the file opener, a help viewer and Qt's Wayland plugin")
             << control
-            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame"})
+            << field("Depends", {"libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins", "lame",
+                                 "libsndfile1"})
                    + field("Recommends", {"xdg-utils", "xchm", "qt6-wayland"})
                    + field("Version", {kVersion + "-1"});
         // The program folder is shared: the MP3 files go beside their sources.

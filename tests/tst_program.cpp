@@ -142,14 +142,19 @@ private slots:
             QVERIFY2(box.text.contains(helpFile) && box.text.contains(message), qPrintable(box.text));
     }
 
-    // The painter has no picture of its own at every size: it scales from the next larger one, as the files
-    // were rendered.
-    void builtInIconIsWhatThePainterDraws()
+    // The icon files, built into the window up to 64 pixels and all of them in the icon theme, are what the
+    // painter draws. It has no picture of its own at every size: it scales from the next larger one, as the
+    // files were rendered.
+    void iconFilesAreWhatThePainterDraws()
     {
         for (const int side : {16, 48, 256}) {
-            const QImage builtIn = argb(ui::applicationIcon().pixmap(QSize(side, side), 1.0).toImage());
-            QCOMPARE(builtIn.size(), QSize(side, side));
-            QVERIFY2(builtIn == argb(ui::paintedApplicationIcon().pixmap(QSize(side, side), 1.0).toImage()),
+            const QString theme = u"" PURLWAVE_SOURCE_DIR
+                                  "/data/icons/hicolor/%1x%1/apps/org.example.Purlwave.png"_s;
+            const QImage file = side <= 64 ? ui::applicationIcon().pixmap(QSize(side, side), 1.0).toImage()
+                                           : QImage(theme.arg(side));
+            QCOMPARE(file.size(), QSize(side, side));
+            QVERIFY2(argb(file)
+                         == argb(ui::paintedApplicationIcon().pixmap(QSize(side, side), 1.0).toImage()),
                      qPrintable(u"the %1-pixel icon file is older than the painter: render the files again "
                                 u"with purlwave_iconrender"_s.arg(side)));
         }

@@ -3,6 +3,8 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QIcon>
+#include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,8 +17,11 @@ namespace ui {
 
 namespace {
 
-// The sizes of the icon theme's PNG files, which the program carries as resources.
-constexpr int kApplicationIconSides[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// The sizes of the icon theme's PNG files that the program carries as resources: those a title bar and a
+// taskbar entry take. A window hands the desktop every size its icon has, each read from its file and sent
+// whole at its first show; the two larger files (128 and 256 pixels) cost more at start than the other six
+// together, and where a desktop shows the program's icon that large it takes it from the icon theme.
+constexpr int kApplicationIconSides[] = {16, 22, 24, 32, 48, 64};
 
 const QColor kDeep(22, 34, 74);
 const QColor kSea(29, 95, 134);
@@ -30,6 +35,16 @@ QFont logoFont(qreal pixelSize, bool bold)
     font.setPixelSize(qMax(1, qRound(pixelSize)));
     font.setBold(bold);
     return font;
+}
+
+// A PNG file of the program's own resources. A reader left to find the format itself first loads every
+// image format plugin installed (and the libraries behind them) to ask each whether it reads PNG; told the
+// format, it takes Qt's own PNG reader.
+QPixmap builtInPng(const QString &file)
+{
+    QImageReader reader(file, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 // y of the wave at x, in logo coordinates: a sine whose swing eases off to the right.
@@ -191,19 +206,17 @@ QPixmap builtInLogo(qreal ratio)
                                         : QString();
     if (file.isEmpty())
         return {};
-    QPixmap picture(file);
+    QPixmap picture = builtInPng(file);
     picture.setDevicePixelRatio(ratio);
     return picture;
 }
 
 QIcon applicationIcon()
 {
-    // Only named here: a file is read when a size of it is first asked for.
     QIcon icon;
-    for (int side : kApplicationIconSides) {
-        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/org.example.Purlwave.png").arg(side),
-                     QSize(side, side));
-    }
+    for (int side : kApplicationIconSides)
+        icon.addPixmap(
+            builtInPng(QStringLiteral(":/icons/hicolor/%1x%1/apps/org.example.Purlwave.png").arg(side)));
     return icon;
 }
 

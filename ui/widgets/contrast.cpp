@@ -2,7 +2,6 @@
 #include "ui/widgets/contrast.h"
 
 #include "batch/mainview.h"
-#include "ui/widgets/statuslamp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +22,12 @@ double luminance(const QColor &colour)
 }
 
 } // namespace
+
+QColor colourFromBgr(quint32 bgr)
+{
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
 
 double contrastRatio(const QColor &a, const QColor &b)
 {

@@ -5,6 +5,9 @@
 
 namespace ui {
 
+// A colour stored as 0x00BBGGRR (red in the low byte).
+QColor colourFromBgr(quint32 bgr);
+
 // The contrast ratio of two colours, from 1 (the same) to 21 (black on white),
 // from their relative luminance as the web's accessibility guidelines define it.
 double contrastRatio(const QColor &a, const QColor &b);

@@ -11,12 +11,6 @@ namespace {
 const QColor kRing(64, 64, 64);
 } // namespace
 
-QColor colourFromBgr(quint32 bgr)
-{
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
-
 StatusLamp::StatusLamp(quint32 litBgr, quint32 dimBgr, QWidget *parent)
     : QWidget(parent), m_lit(litBgr), m_dim(dimBgr)
 {

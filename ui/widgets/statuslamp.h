@@ -7,9 +7,6 @@
 
 namespace ui {
 
-// A colour stored as 0x00BBGGRR (red in the low byte).
-QColor colourFromBgr(quint32 bgr);
-
 // One of the window's status lamps: an opaque filled circle whose fill colour is
 // its state, with a thin ring around it: dark grey on a light window face, white
 // on a dark one (where the dim colours would sink into the face), black on a

@@ -70,16 +70,15 @@ WaveList::WaveList(QWidget *parent) : QListWidget(parent)
     // the model in one go: one notice for all the rows it held.
     const QAbstractItemModel *rows = model();
     m_removalNotices = {
-        connect(rows, &QAbstractItemModel::rowsRemoved, this,
-                [this](const QModelIndex &, int first, int last) {
-                    emit rowsRemovedByUser(first, last - first + 1);
-                }),
+        connect(
+            rows, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int last) { emit rowsLeftList(first, last - first + 1); }),
         connect(rows, &QAbstractItemModel::modelAboutToBeReset, this,
                 [this] { m_rowsBeforeReset = count(); }),
         connect(rows, &QAbstractItemModel::modelReset, this,
                 [this] {
                     if (const int removed = std::exchange(m_rowsBeforeReset, 0); removed > 0)
-                        emit rowsRemovedByUser(0, removed);
+                        emit rowsLeftList(0, removed);
                 }),
     };
 }

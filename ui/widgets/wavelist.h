@@ -20,7 +20,7 @@ struct OfferedFiles;
 // Ctrl+V: files a file manager copied), and from the program's arguments. All of
 // them go through addFiles, so that each keeps the drop's rules. However rows
 // leave, through removeRow and removeAllRows or the widget's own clear() and
-// takeItem(), rowsRemovedByUser tells of it: the run under way has to know.
+// takeItem(), rowsLeftList tells of it: the run under way has to know.
 class WaveList : public QListWidget {
     Q_OBJECT
 public:
@@ -59,7 +59,7 @@ public:
 signals:
     // Rows first to first + count - 1, numbered as before, have been removed, by
     // whatever means.
-    void rowsRemovedByUser(int first, int count);
+    void rowsLeftList(int first, int count);
     // addFiles appended count rows (at least one).
     void filesAdded(int count);
     // "Remove" and the Delete key, "Remove All": the window's own commands.

@@ -138,8 +138,8 @@ void Configuration::writeLamePath(const QString &value)
     // Only a loaded window has a settings file to write to.
     if (!m_ini)
         return;
-    const bool written = m_ini->WriteFile(settings::keys::kPaths, settings::keys::kLameAsWritten, value);
-    emit lamePathWritten(value, written);
+    // A write the file refuses goes untold, as every settings write.
+    m_ini->WriteFile(settings::keys::kPaths, settings::keys::kLameAsWritten, value);
 }
 
 } // namespace ui

@@ -40,9 +40,6 @@ public:
     void cmdQuit_Click();
 
 signals:
-    // After each write of the path to the settings file; written is false when the
-    // file refused it (the user is not told, as with every settings write).
-    void lamePathWritten(const QString &value, bool written);
     // The window is closing and will be destroyed.
     void unloaded();
 

@@ -39,8 +39,6 @@ Configuration *ConfigurationRef::loaded()
 
 Configuration *ConfigurationRef::window() const { return m_window.data(); }
 
-bool ConfigurationRef::isLoaded() const { return !m_window.isNull(); }
-
 QString ConfigurationRef::lamePath() { return loaded()->lamePath(); }
 
 void ConfigurationRef::unloadAndRelease()

@@ -43,7 +43,6 @@ public:
 
     // The loaded window, or nullptr. A window that is closing no longer counts.
     Configuration *window() const;
-    bool isLoaded() const;
 
 private:
     Configuration *loaded();

@@ -289,7 +289,7 @@ void frmMain::connectHandlers()
     connect(lstWavefiles, &WaveList::removeAllRequested, this, &frmMain::cmdClearWav_Click);
     // The one place a run hears of rows taken out from under it, whichever
     // command took them.
-    connect(lstWavefiles, &WaveList::rowsRemovedByUser, this,
+    connect(lstWavefiles, &WaveList::rowsLeftList, this,
             [this](int first, int count) { m_batch.rowsRemoved(first, count); });
     // Connected after the design texts are in place, so that only the load and
     // later changes are saved.

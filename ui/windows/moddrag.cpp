@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/windows/moddrag.h"
 
+#include "platform/sessionbus.h"
 #include "ui/dialogs/settingsnotice.h"
 #include "ui/layout.h"
 #include "ui/windows/accessibleroles.h"
@@ -8,11 +9,18 @@
 #include "ui/windows/frmmain.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 namespace ui {
 
 void Main(const QList<QByteArray> &arguments)
 {
+    // Where Qt reaches screen readers over the session bus (X11, Wayland), it would wait for the bus while
+    // the main window is built.
+    const QString windowSystem = QGuiApplication::platformName();
+    if (windowSystem == u"xcb" || windowSystem.startsWith(u"wayland"))
+        platform::openSessionBusAheadOfQt();
+
     installAccessibleRoles();
     keepTextsWholeInFixedWindows();
     announceFailedSettingsWrites();
