@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/audiocheck.h"
 
+#include "batch/sndfileapi.h"
 #include "platform/regularfile.h"
 
 #include <QFile>
-
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -204,11 +203,16 @@ Source inspectSource(const QString &path)
     // What libsndfile opens, the encoder reads as sound, MPEG audio included (its
     // own MPEG decoder takes only files named .mp3); what it does not, as noise.
     // By descriptor: by name libsndfile refuses paths of 1,024 bytes or more.
+    // Without the library, which the encoder itself is linked with, nothing is
+    // judged of the source: the MP3 alone is.
+    const SndfileApi *api = sndfileApi();
+    if (!api)
+        return {};
     SF_INFO sfInfo{};
-    SNDFILE *sound = sf_open_fd(file.handle(), SFM_READ, &sfInfo, SF_FALSE);
+    SNDFILE *sound = api->sf_open_fd(file.handle(), SFM_READ, &sfInfo, SF_FALSE);
     if (!sound)
         return {.kind = Source::Kind::NotAudio};
-    sf_close(sound);
+    api->sf_close(sound);
     const qint64 declared = headerFrames(file);
     return {.kind = Source::Kind::Audio,
             .rate = sfInfo.samplerate,
