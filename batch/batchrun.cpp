@@ -302,14 +302,14 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRu
             if (!notCarried.isEmpty())
                 add(notCarried);
             add(encoder.keptNote());
-            m_failures.append({row, why, result.errorTail});
+            m_failures.append({row, why, result.errorTail()});
             return;
         }
         add(notPlaced);
     }
     if (const QString fate = encoder.discard(); !fate.isEmpty())
         add(fate);
-    m_failures.append({row, why, result.errorTail});
+    m_failures.append({row, why, result.errorTail()});
 }
 
 // The whole run's share done: the files finished and the current file's share, of

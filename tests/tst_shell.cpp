@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(m_share, share);
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
         QCOMPARE(result.exitCode, exitCode);
-        QCOMPARE(result.errorTail, errorTail);
+        QCOMPARE(result.errorTail(), errorTail);
         // Each poll runs pending events, shows the size and blinks the lamp, starting dim; then "Done!".
         QStringList captions, expected;
         for (const QString &entry : m_view.ops.filter("kbytes"))
