@@ -431,10 +431,11 @@ void BatchRun::reportFailures()
                    .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files"))
                + listed(m_failures);
     if (!m_notes.isEmpty())
-        text += QStringLiteral("\n\n%1 encoded, with a note:\n")
-                    .arg(m_notes.size() == 1 ? QStringLiteral("1 file was")
-                                             : QStringLiteral("%1 files were").arg(m_notes.size()))
-                + listed(m_notes);
+        text = text.trimmed()
+               + QStringLiteral("\n\n%1 encoded, with a note:\n")
+                     .arg(m_notes.size() == 1 ? QStringLiteral("1 file was")
+                                              : QStringLiteral("%1 files were").arg(m_notes.size()))
+               + listed(m_notes);
     const QString title = m_failures.isEmpty() ? QStringLiteral("Encoding notes")
                                                : QStringLiteral("Encoding errors");
     m_failures.clear();

@@ -219,18 +219,26 @@ private slots:
             {"TIT2=--id3v1-only", "TCON=Rock", "TPE1=Artist"});
         row("--id3v1-only: nothing carried", title, "--id3v1-only --tt \"User title\"", {});
         row("no tags: the MP3 as the encoder wrote it", wav({}), "-h", {});
-        row("read-only MP3: nothing carried, said so", title, "-h", {},
-            "tags not carried into the MP3 (title): the MP3 file cannot be written (Permission denied); it "
-            "was kept without them",
-            [](Rig &rig) {
+        // Root reads and writes any file: the carry then runs as nobody.
+        const auto denied = [](const char *whose) {
+            return [whose](Rig &rig) {
+                const bool mp3 = qstrcmp(whose, "mp3") == 0;
                 QVERIFY(
-                    QFile::setPermissions(rig.mp3, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-                if (::geteuid() == 0) // root writes any file: the carry runs as nobody
+                    QFile::setPermissions(mp3 ? rig.mp3 : rig.source,
+                                          mp3 ? QFile::ReadOwner | QFile::ReadOther : QFile::Permissions()));
+                if (::geteuid() == 0)
                     rig.child = QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                             "--"};
                 QVERIFY(QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner
                                                                   | QFile::ExeOwner | QFile::ExeOther));
-            });
+            };
+        };
+        row("read-only MP3: nothing carried, said so", title, "-h", {},
+            "tags not carried into the MP3 (title): the MP3 file cannot be written (Permission denied); it "
+            "was kept without them",
+            denied("mp3"));
+        row("unreadable source: nothing carried, said so", title, "-h", {},
+            "its tags were not read: the WAV file cannot be opened", denied("source"));
         row("no room for the tag, as on a full disk: nothing carried, said so", title, "-h", {},
             "tags not carried into the MP3 (title): the MP3 file could not be written (File too large); it "
             "was kept without them",
@@ -284,22 +292,32 @@ private slots:
     }
 
     // Through the batch: the tags are in the MP3 file that takes the MP3's name, and one that cannot be
-    // carried is a note beside "Done!", not a failure.
+    // carried is a note beside "Done!", not a failure; beside a file that failed, in the same box.
     void theBatchCarriesTagsIntoTheMp3_data()
     {
         QTest::addColumn<QByteArray>("chunks");
+        QTest::addColumn<bool>("failing"); // a text file named .wav follows in the list
         QTest::addColumn<Tags>("tags");
-        QTest::addColumn<QString>("box"); // {s}: the source's path
+        QTest::addColumn<QString>("box"); // {s}: the source's path, {f}: the failing file's
+        const QString note =
+            "1 file was encoded, with a note:\n\n{s}: its id3 chunk was not carried: it holds "
+            "no ID3v2 tag";
         QTest::newRow("INFO title: in the MP3, no box")
-            << info({"INAM=" + kTitle.toUtf8()}) << Tags{"TIT2=" + kTitle} << QString();
+            << info({"INAM=" + kTitle.toUtf8()}) << false << Tags{"TIT2=" + kTitle} << QString();
         QTest::newRow("an id3 chunk without a tag: a note, the run done")
-            << chunk("id3 ", "no tag here") << Tags{}
-            << "box [Encoding notes]: 1 file was encoded, with a note:\n\n{s}: its id3 chunk was not "
-               "carried: it holds no ID3v2 tag";
+            << chunk("id3 ", "no tag here") << false << Tags{} << "box [Encoding notes]: " + note;
+        QTest::newRow("the same beside a file that failed: one box of errors holds both")
+            << chunk("id3 ", "no tag here") << true << Tags{}
+            << "box [Encoding errors]: 1 of 2 files could not be encoded:\n\n{f}: not a sound file the "
+               "encoder "
+               "can read (it was encoded as noise; a sound editor can save it as WAV); the new MP3 file was "
+               "removed\n\n"
+                   + note;
     }
     void theBatchCarriesTagsIntoTheMp3()
     {
         QFETCH(QByteArray, chunks);
+        QFETCH(bool, failing);
         QFETCH(Tags, tags);
         QFETCH(QString, box);
         struct Config : batch::ConfigView {
@@ -312,12 +330,17 @@ private slots:
         settings.setInifile(dir.filePath("purlwave.ini"));
         view.buttons = {.optCustom = true};
         view.custom = "-h";
-        view.rows = {dir.filePath("in.wav")};
+        view.rows = {dir.filePath("in.wav"), dir.filePath("text.wav")};
         QVERIFY(testsupport::writeFile(view.rows[0], testsupport::wavFile({.chunksBefore = chunks})));
+        QVERIFY(!failing || testsupport::writeFile(view.rows[1], QByteArray("Not a sound\n").repeated(99)));
+        view.rows.resize(failing ? 2 : 1);
         batch::BatchRun(view, config, settings, {}).cmdEncode_Click();
-        QVERIFY2(view.ops.contains("activity: Done!"), qPrintable(view.ops.join('\n')));
+        QVERIFY2(view.ops.contains(failing ? "activity: 1 of 2 files failed." : "activity: Done!"),
+                 qPrintable(view.ops.join('\n')));
         QCOMPARE(view.ops.filter("box"),
-                 box.isEmpty() ? QStringList() : QStringList{box.replace("{s}", view.rows[0])});
+                 box.isEmpty()
+                     ? QStringList()
+                     : QStringList{box.replace("{s}", view.rows[0]).replace("{f}", view.rows.value(1))});
         QCOMPARE(readTags(dir.filePath("in.mp3")), tags);
     }
 };
