@@ -129,7 +129,9 @@ private slots:
         row("32-bit float mono 22.05 kHz", soundFile(SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.3, 22050, 1));
         row("32-bit integer", soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_32));
         row("RF64", soundFile(SF_FORMAT_RF64 | SF_FORMAT_PCM_16));
-        row("MS-ADPCM", msAdpcm);
+        QByteArray bigFact = msAdpcm; // its fact chunk counts more frames than its blocks hold
+        qToLittleEndian<quint32>(200000, bigFact.data() + bigFact.indexOf("fact") + 8);
+        row("MS-ADPCM, its fact chunk counting more than its blocks", bigFact);
         row("IMA-ADPCM, its last block padded", soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM));
         row("GSM 6.10 as sox writes it: a pad byte after 25 blocks; resampled to 44.1 kHz",
             testsupport::soxTone("-t wav -r 8000 -c 1 -e gsm-full-rate", 1), "Done!", "--resample 44.1");
@@ -199,16 +201,19 @@ private slots:
                 rig.feeder.start(
                     "sh", {"-c", R"(cat "$0" > /dev/null; sleep 10; exec 3<>"$0")", rig.path("in.mp3")});
             });
-        // 37 frames and half of one of 1,045 bytes: the half is not counted. No MP3 was there before.
-        row("MP3 whose last frame the encoder left cut short", wavFile({.seconds = 1}),
-            QString(kCut).arg("0.97 s of 1.00 s").remove(" in place of the earlier one"), "-t -b 320",
+        // An information frame that counts no frames, 37 frames and half of one: neither the first nor the
+        // half is counted. No MP3 was there before.
+        row("MP3 of an information frame without counts and a last frame cut short", wavFile({.seconds = 1}),
+            QString(kCut).arg("0.97 s of 1.00 s").remove(" in place of the earlier one"), "-b 320",
             [](Rig &rig) {
                 rig.encoder = rig.path("lame-cut");
+                const QByteArray script =
+                    " \"$@\" || exit\nfor last; do :; done\nprintf '\\0\\0\\0\\0' | dd "
+                    "of=\"$last\" bs=1 seek=40 conv=notrunc status=none\ntruncate -s 40200 "
+                    "\"$last\"\n";
                 QVERIFY(QFile::remove(rig.path("in.mp3"))
-                        && testsupport::writeFile(rig.encoder, "#!/bin/sh\n"
-                                                                   + testsupport::realLame().toUtf8()
-                                                                   + " \"$@\" || exit\nfor last; do :; done\n"
-                                                                     "truncate -s 39200 \"$last\"\n"));
+                        && testsupport::writeFile(rig.encoder,
+                                                  "#!/bin/sh\n" + testsupport::realLame().toUtf8() + script));
                 QVERIFY(QFile::setPermissions(rig.encoder, QFile::ReadOwner | QFile::ExeOwner));
             });
         // Nothing opens a named pipe whose writer waits for a reader, which the open would let go.
@@ -219,6 +224,11 @@ private slots:
                         && mkfifo(QFile::encodeName(rig.path("in.wav")).constData(), 0600) == 0);
                 rig.feeder.start("sh", {"-c", R"(exec 3>"$0")", rig.path("in.wav")});
                 QVERIFY(rig.feeder.waitForStarted());
+                const auto waiting = [&rig] {
+                    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(rig.feeder.processId()));
+                    return wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner";
+                };
+                QTRY_VERIFY(waiting());
             });
         row("0-byte file", "", "the file is empty (0 bytes)" + kKept);
         row("text named .wav; the encoder's warnings stay out of the report",

@@ -52,7 +52,7 @@ QByteArray bext(const QList<QByteArray> &texts)
     return chunk("bext", body + QByteArray(264, '\0'));
 }
 
-// An ID3v2.4 tag in a chunk: a title, a picture, a text of the user's, a date to the second and
+// An ID3v2.4 tag in a chunk: a title, two pictures, a text of the user's, a date to the second and
 // a mood, which version 2.3 has no frame for.
 QByteArray id3(const QByteArray &id, const char *title)
 {
@@ -60,10 +60,13 @@ QByteArray id3(const QByteArray &id, const char *title)
     TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     TagLib::ID3v2::Tag &tag = *file.ID3v2Tag(true);
     tag.setTitle(TagLib::String(title, TagLib::String::UTF8));
-    auto *picture = new TagLib::ID3v2::AttachedPictureFrame;
-    picture->setMimeType("image/png");
-    picture->setPicture(TagLib::ByteVector(3000, 'p'));
-    tag.addFrame(picture);
+    for (const uint size : {3000, 2000}) { // two of one kind
+        auto *picture = new TagLib::ID3v2::AttachedPictureFrame;
+        picture->setMimeType("image/png");
+        picture->setDescription(size == 2000 ? "small" : "");
+        picture->setPicture(TagLib::ByteVector(size, 'p'));
+        tag.addFrame(picture);
+    }
     tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame("Mood", {"Calm"}));
     for (const char *field : {"TDRC=2020-01-02T03:04:05", "TMOO=Calm"}) {
         auto *frame = new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(field, 4));
@@ -195,11 +198,14 @@ private slots:
         row("RF64, INFO after the data in UTF-8: carried whole, a date in words as text",
             rf64(wav({}, info({"INAM=" + kTitle.toUtf8(), "ICRD=Spring"}))), "-h",
             {"TIT2=" + kTitle, "TXXX:Creation date=Spring"});
-        row("INFO in Latin-1: read as Windows-1252", wav(info({"INAM=Caf\xe9 \x80 \x93q\x94"})), "-h",
-            {"TIT2=Café € “q”"});
-        row("id3 chunk: its frames as they are, the picture included, the date to the minute",
+        row("INFO in Latin-1: read as Windows-1252, written in UTF-16, never in Latin-1",
+            wav(info({"INAM=Caf\xe9 \x80 \x93q\x94", "IART=Caf\xe9"})), "-h",
+            {"TIT2=Café € “q”", "TPE1=Café"});
+        row("id3 chunk: its frames as they are, pictures included, the date to the minute",
             wav(id3("id3 ", "Chunk ü")), "-h",
-            {"TIT2=Chunk ü", "APIC=image/png 3000", "TXXX:Mood=Calm", "TDRC=2020-01-02T03:04"}, kNoMood);
+            {"TIT2=Chunk ü", "APIC=image/png 3000", "APIC=image/png 2000", "TXXX:Mood=Calm",
+             "TDRC=2020-01-02T03:04"},
+            kNoMood);
         row("bext: each field by name, the description as comment and the origination as date",
             wav(bext({"Field recording", "Recorder 7", "REF123", "2019:05:06", "07-08-09"})), "-h",
             {"TXXX:BWF Description=Field recording", "TXXX:BWF Originator=Recorder 7",
@@ -210,8 +216,9 @@ private slots:
                     + bext({"Desc", "", "", "2019-05-06", ""}),
                 info({"IART=Later", "IPRD=Album"})),
             "-h",
-            {"TIT2=Chunk", "APIC=image/png 3000", "TXXX:Mood=Calm", "TDRC=2020-01-02T03:04", "TPE1=Artist",
-             "TALB=Album", "COMM=Note", "TXXX:BWF Description=Desc", "TXXX:BWF Origination date=2019-05-06"},
+            {"TIT2=Chunk", "APIC=image/png 3000", "APIC=image/png 2000", "TXXX:Mood=Calm",
+             "TDRC=2020-01-02T03:04", "TPE1=Artist", "TALB=Album", "COMM=Note", "TXXX:BWF Description=Desc",
+             "TXXX:BWF Origination date=2019-05-06"},
             kNoMood);
         row("tag options typed: the user's title and genre stay, the artist is carried",
             wav(info({"INAM=Info", "IART=Artist", "IGNR=Jazz"})),
@@ -283,6 +290,7 @@ private slots:
         QVERIFY(testsupport::writeFile(rig.dir.filePath("encoded.mp3"), encoded));
         QCOMPARE(rig.carry(params), report);
         QCOMPARE(readTags(rig.mp3), tags);
+        QVERIFY(!bytesOf(rig.mp3).contains("Caf\xe9"));
         // Without tags, the MP3 as the encoder wrote it; else its audio, byte for byte, behind the tag.
         if (tags.isEmpty())
             QVERIFY(bytesOf(rig.mp3) == encoded);
