@@ -302,14 +302,14 @@ void BatchRun::judgeRow(const QString &row, const ShellResult &result, EncoderRu
             if (!notCarried.isEmpty())
                 add(notCarried);
             add(encoder.keptNote());
-            m_failures.append({row, why, result.errorTail});
+            m_failures.append({row, why, result.errorTail()});
             return;
         }
         add(notPlaced);
     }
     if (const QString fate = encoder.discard(); !fate.isEmpty())
         add(fate);
-    m_failures.append({row, why, result.errorTail});
+    m_failures.append({row, why, result.errorTail()});
 }
 
 // The whole run's share done: the files finished and the current file's share, of
@@ -431,10 +431,11 @@ void BatchRun::reportFailures()
                    .arg(m_filesTried == 1 ? QStringLiteral("file") : QStringLiteral("files"))
                + listed(m_failures);
     if (!m_notes.isEmpty())
-        text += QStringLiteral("\n\n%1 encoded, with a note:\n")
-                    .arg(m_notes.size() == 1 ? QStringLiteral("1 file was")
-                                             : QStringLiteral("%1 files were").arg(m_notes.size()))
-                + listed(m_notes);
+        text = text.trimmed()
+               + QStringLiteral("\n\n%1 encoded, with a note:\n")
+                     .arg(m_notes.size() == 1 ? QStringLiteral("1 file was")
+                                              : QStringLiteral("%1 files were").arg(m_notes.size()))
+               + listed(m_notes);
     const QString title = m_failures.isEmpty() ? QStringLiteral("Encoding notes")
                                                : QStringLiteral("Encoding errors");
     m_failures.clear();

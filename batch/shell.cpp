@@ -1,7 +1,6 @@
 #include "batch/shell.h"
 
 #include "batch/commandline.h"
-#include "batch/encoderoutput.h"
 #include "batch/mainview.h"
 
 #include <QFileInfo>
@@ -49,16 +48,18 @@ void takeEnd(ShellResult &result, const platform::ChildProcess &process)
 {
     result.exitCode = process.exitCode();
     result.killedBySignal = process.killedBySignal();
-    result.errorTail = encoderoutput::messageLines(process.errorOutput(), process.errorOutputCut());
+    result.errorOutput = process.errorOutput();
+    result.errorOutputCut = process.errorOutputCut();
 }
 
 } // namespace
 
 EncoderRun::EncoderRun(QString strCommandBase, QString source, QString strMp3Path)
     : m_commandBase(std::move(strCommandBase)), m_source(std::move(source)), m_out(std::move(strMp3Path)),
-      m_target(platform::linkTarget(m_out)), m_hadEarlier(QFileInfo(m_target).isFile())
+      m_target(platform::linkTarget(m_out))
 {
     const QFileInfo target(m_target);
+    m_hadEarlier = target.isFile();
     m_direct = target.exists() && !target.isFile() && !target.isDir();
 }
 

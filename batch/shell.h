@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/audiocheck.h"
+#include "batch/encoderoutput.h"
 #include "platform/process.h"
 #include "platform/stagedfile.h"
 
@@ -25,11 +26,15 @@ struct ShellResult {
     // by a signal, so 137 (the kill) for an abandoned one.
     int exitCode = 0;
     bool killedBySignal = false;
-    // The encoder's last message lines on its error output, for failure
-    // reports; its progress display and other chatter left out.
-    QString errorTail;
+    // The last bytes of the encoder's error output, as it wrote them.
+    QByteArray errorOutput;
+    bool errorOutputCut = false; // its beginning was dropped
 
     bool succeeded() const { return outcome == Outcome::Exited && exitCode == 0; }
+    // The encoder's last message lines on its error output, for failure reports;
+    // its progress display and other chatter left out. Taken apart only for a
+    // report: a file that succeeds never pays for it.
+    QString errorTail() const { return encoderoutput::messageLines(errorOutput, errorOutputCut); }
 };
 
 // The run of the encoder on one file: its child process, the new MP3 file it

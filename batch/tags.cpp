@@ -439,6 +439,9 @@ QString carryTags(const QString &source, const QString &mp3, const QString &para
     if (asksForVersion1Only(params))
         return {};
     const SourceTags found = readSource(source);
+    // Most sources carry no tags: then neither the library nor the MP3 file is touched.
+    if (found.id3.isEmpty() && found.info.isEmpty() && found.bext.isEmpty())
+        return found.problem;
     QStringList problems;
     if (!found.problem.isEmpty())
         problems << found.problem;

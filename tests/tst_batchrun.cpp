@@ -214,14 +214,21 @@ private slots:
                    + kIdleSteps + steps("activity: Ready|caption: Encoding failed.|");
         const QString failed =
             "{d}/%1.wav: exit code 1; the new MP3 file was removed\n    bad-input\n    second line";
-        QTest::newRow("exit code 1 fails both files, their error lines reported")
-            << Case{{"a.wav", "b.wav"}, "--stderr bad-input --stderr \"second line\" --exit 1"}
-            << kStartSteps + rowSteps(0, 2) + rowSteps(1, 2)
+        Case failing{{}, "--stderr bad-input --stderr \"second line\" --exit 1"};
+        QStringList failingSteps = kStartSteps, listed;
+        for (int row = 0; row < 22; ++row) {
+            failing.rows << QString(mp3(row)).replace(".mp3", ".wav");
+            failingSteps += rowSteps(row, 22);
+            listed << failed.arg(QChar('a' + row));
+        }
+        QTest::newRow("exit code 1 fails all 22 files: 20 listed with their error lines, the rest counted")
+            << failing
+            << failingSteps
                    + QStringList(kCompletedSteps)
                          .replaceInStrings("activity colour 32768", "activity colour 192")
-                         .replaceInStrings("activity: Done!", "activity: 2 of 2 files failed.")
-                   + QStringList("box [Encoding errors]: 2 of 2 files could not be encoded:\n\n"
-                                 + failed.arg('a') + "\n\n" + failed.arg('b'));
+                         .replaceInStrings("activity: Done!", "activity: 22 of 22 files failed.")
+                   + QStringList("box [Encoding errors]: 22 of 22 files could not be encoded:\n\n"
+                                 + listed.mid(0, 20).join("\n\n") + "\n\n...and 2 more.");
         QTest::newRow("every row removed during the first file, the batch not told")
             << Case{.action = [](Rig &r) { r.view.rows.clear(); }, .atRow = 0, .encoded = "a"}
             << kStartSteps + rowSteps(0, 3) + kCompletedSteps;
@@ -377,6 +384,9 @@ private slots:
                "check that "
                "it exists and that you may write to it"
             << Sizes{{"gone/a.mp3", -1}};
+        const QString longName = QString(120, u'\u00e9'); // 240 bytes: the new file's name is cut to fit
+        QTest::newRow("a name of 244 bytes") << QStringList{longName + ".wav"} << "" << fine << none << ""
+                                             << "" << Sizes{{longName + ".mp3", 1500}};
         QTest::newRow("a folder at the MP3 path: the rename fails and says so")
             << QStringList{"a.wav", "a.mp3/b.wav"} << "" << fine << none << ""
             << "{d}/a.wav: the new MP3 file could not be renamed to {d}/a.mp3 (Is a directory)" + removed
@@ -460,6 +470,14 @@ private slots:
                    return ::chown(QFile::encodeName(leftover).constData(), 65534, 65534) == 0 ? -1 : -2;
                })
             << QStringList();
+        QTest::newRow("killed, a copy then in the leftover's place: it stays")
+            << Second::Killed << Guard([](const QString &leftover) {
+                   return QFile::copy(leftover, leftover + ".copy") && QFile::remove(leftover)
+                                  && QFile::rename(leftover + ".copy", leftover)
+                              ? -1
+                              : -2;
+               })
+            << QStringList();
         QTest::newRow("killed, the leftover then held by a run: it stays")
             << Second::Killed << Guard([](const QString &leftover) {
                    const int fd = ::open(QFile::encodeName(leftover).constData(), O_RDONLY | O_CLOEXEC);
@@ -540,9 +558,11 @@ private slots:
             QSKIP("only root may give a file away");
         QVERIFY(held != -2);
         rig.view.rows = {wav};
-        QVERIFY(testsupport::writeToneWav(wav, 1));
+        QVERIFY(testsupport::writeToneWav(wav, 1) && ::chmod(QFile::encodeName(mp3).constData(), 0604) == 0);
         QCOMPARE(rig.run().last(), "config unload");
         QVERIFY(testsupport::looksLikeMp3(mp3, 1) && contents(mp3) != earlier);
+        struct stat mode {};
+        QVERIFY(::stat(QFile::encodeName(mp3).constData(), &mode) == 0 && (mode.st_mode & 07777) == 0604);
         QCOMPARE(leftovers(), guard ? left : QStringList());
         QCOMPARE(contents(out + '/' + userFile), "a user's file");
         if (held >= 0)

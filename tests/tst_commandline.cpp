@@ -87,7 +87,7 @@ private slots:
         QTest::addColumn<bool>("raw");
         QTest::newRow("-r first in a cluster, after a tab and a -V without its number")
             << u" -V\t-rh "_s << true;
-        QTest::newRow("-m r and -X -r set a mode and a switch") << u" -m r -X -r "_s << false;
+        QTest::newRow("-mr and -X -r set a mode and a switch") << u" -mr -X -r "_s << false;
         QTest::newRow("--preset is a long option") << u" --preset medium "_s << false;
         QTest::newRow("--resample is a long option") << u" --resample 22.05 "_s << false;
         QTest::newRow("--replaygain-fast is a long option") << u" --replaygain-fast "_s << false;

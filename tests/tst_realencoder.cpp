@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <sndfile.h>
 
@@ -117,7 +118,7 @@ private slots:
         const auto half = [](const QByteArray &file) { return file.left(file.size() / 2); };
         const auto sox = [](const char *options) { return testsupport::soxTone(options); };
         const QByteArray flac = sox("-t flac -r 44100 -c 2"), aiff = sox("-t aiff -r 44100 -c 2"),
-                         au = sox("-t au -r 44100 -c 2"), wave64 = sox("-t w64 -r 44100 -c 2"),
+                         wave64 = sox("-t w64 -r 44100 -c 2"), au = sox("-t au -r 44100 -c 2"),
                          rifx = sox("-t wav -B -b 16 -r 44100 -c 2"),
                          mpeg = soundFile(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2),
                          msAdpcm = soundFile(SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM,
@@ -128,10 +129,18 @@ private slots:
         row("32-bit float mono 22.05 kHz", soundFile(SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.3, 22050, 1));
         row("32-bit integer", soundFile(SF_FORMAT_WAV | SF_FORMAT_PCM_32));
         row("RF64", soundFile(SF_FORMAT_RF64 | SF_FORMAT_PCM_16));
-        row("MS-ADPCM", msAdpcm);
+        QByteArray bigFact = msAdpcm; // its fact chunk counts more frames than its blocks hold
+        qToLittleEndian<quint32>(200000, bigFact.data() + bigFact.indexOf("fact") + 8);
+        row("MS-ADPCM, its fact chunk counting more than its blocks", bigFact);
         row("IMA-ADPCM, its last block padded", soundFile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM));
         row("GSM 6.10 as sox writes it: a pad byte after 25 blocks; resampled to 44.1 kHz",
             testsupport::soxTone("-t wav -r 8000 -c 1 -e gsm-full-rate", 1), "Done!", "--resample 44.1");
+        // A chunk of 3 bytes, padded to 8, before the data of the Wave64 file.
+        QByteArray oddWave64 = wave64, odd = "junk" + QByteArray::fromHex("f3ac11d38cd100c04f8edb8a");
+        odd += QByteArray(8, '\0') + "odd" + QByteArray(5, '\0');
+        qToLittleEndian<quint64>(27, odd.data() + 16);
+        oddWave64.insert(oddWave64.indexOf("data", 40), odd);
+        qToLittleEndian<quint64>(oddWave64.size(), oddWave64.data() + 16);
         row("FLAC", flac);
         row("AIFF", aiff);
         row("Sun AU", au);
@@ -152,8 +161,8 @@ private slots:
         row("wrong RIFF size, right data size", wavFile({.declaredRiffBytes = 0x7FFFFFFF}));
         row("PCM short by less than an MP3 frame",
             wavFile({.seconds = 1.98, .declaredDataBytes = 88200 * 4}));
-        row("resampled to 22.05 kHz mono, no information frame", wavFile({}), "Done!",
-            "--resample 22.05 -m m -t");
+        row("resampled to 22.05 kHz mono, no information frame, a tag of 5,000 bytes before", wavFile({}),
+            "Done!", "--resample 22.05 -m m -t --pad-id3v2-size 5000");
         row("lowest bitrate, MPEG-2.5 frames, no information frame", wavFile({.sampleRate = 8000}), "Done!",
             "-b 8");
         row("MPEG-2.5 frames after an information frame",
@@ -192,6 +201,35 @@ private slots:
                 rig.feeder.start(
                     "sh", {"-c", R"(cat "$0" > /dev/null; sleep 10; exec 3<>"$0")", rig.path("in.mp3")});
             });
+        // An information frame that counts no frames, 37 frames and half of one: neither the first nor the
+        // half is counted. No MP3 was there before.
+        row("MP3 of an information frame without counts and a last frame cut short", wavFile({.seconds = 1}),
+            QString(kCut).arg("0.97 s of 1.00 s").remove(" in place of the earlier one"), "-b 320",
+            [](Rig &rig) {
+                rig.encoder = rig.path("lame-cut");
+                const QByteArray script =
+                    " \"$@\" || exit\nfor last; do :; done\nprintf '\\0\\0\\0\\0' | dd "
+                    "of=\"$last\" bs=1 seek=40 conv=notrunc status=none\ntruncate -s 40200 "
+                    "\"$last\"\n";
+                QVERIFY(QFile::remove(rig.path("in.mp3"))
+                        && testsupport::writeFile(rig.encoder,
+                                                  "#!/bin/sh\n" + testsupport::realLame().toUtf8() + script));
+                QVERIFY(QFile::setPermissions(rig.encoder, QFile::ReadOwner | QFile::ExeOwner));
+            });
+        // Nothing opens a named pipe whose writer waits for a reader, which the open would let go.
+        row("named pipe whose writer waits: never opened", wavFile({}), "Done!", "--bytes 1500",
+            [](Rig &rig) {
+                rig.encoder = testsupport::standinEncoder(); // which reads nothing
+                QVERIFY(QFile::remove(rig.path("in.wav"))
+                        && mkfifo(QFile::encodeName(rig.path("in.wav")).constData(), 0600) == 0);
+                rig.feeder.start("sh", {"-c", R"(exec 3>"$0")", rig.path("in.wav")});
+                QVERIFY(rig.feeder.waitForStarted());
+                const auto waiting = [&rig] {
+                    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(rig.feeder.processId()));
+                    return wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "wait_for_partner";
+                };
+                QTRY_VERIFY(waiting());
+            });
         row("0-byte file", "", "the file is empty (0 bytes)" + kKept);
         row("text named .wav; the encoder's warnings stay out of the report",
             QByteArray("Shopping list:\nmilk\neggs\n").repeated(40), kNoise + kKept, "--lowpass -1 -k");
@@ -209,7 +247,7 @@ private slots:
             kCut.arg("1.00 s of 2.00 s"));
         row("RF64 cut in half", soundFile(SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 0.6).chopped(13230 * 4),
             kCut.arg("0.30 s of 0.60 s"));
-        row("Wave64 cut in half", half(wave64), kCut.arg("1.00 s of 2.00 s"));
+        row("Wave64 with a chunk of 3 bytes cut in half", half(oddWave64), kCut.arg("1.00 s of 2.00 s"));
         row("RIFX cut in half", half(rifx), kCut.arg("1.00 s of 2.00 s"));
         row("MS-ADPCM cut in half", msAdpcm.chopped(22 * 2048), kCut.arg("1.02 s of 2.00 s"));
         row("IMA-ADPCM cut inside a block, which the reader pads",
@@ -264,7 +302,7 @@ private slots:
         QVERIFY(testsupport::writeFile(rig.path("in.mp3"), kEarlierMp3));
         setup(rig);
         QCOMPARE(rig.run(custom), why.replace("{d}", rig.dir.path()));
-        QVERIFY2(!rig.feeder.waitForFinished(0), "the check waited on a named pipe");
+        QVERIFY2(!rig.feeder.waitForFinished(0), "the program opened a named pipe, or waited on it");
         QVERIFY(why == "Done!" || rig.view.ops.contains("activity: 1 of 1 file failed."));
         QVERIFY(QFile::exists(rig.path("in.mp3")));
         QCOMPARE(rig.mp3() == kEarlierMp3, why.contains(kKept));

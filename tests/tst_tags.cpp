@@ -52,7 +52,7 @@ QByteArray bext(const QList<QByteArray> &texts)
     return chunk("bext", body + QByteArray(264, '\0'));
 }
 
-// An ID3v2.4 tag in a chunk: a title, a picture, a text of the user's, a date to the second and
+// An ID3v2.4 tag in a chunk: a title, two pictures, a text of the user's, a date to the second and
 // a mood, which version 2.3 has no frame for.
 QByteArray id3(const QByteArray &id, const char *title)
 {
@@ -60,10 +60,13 @@ QByteArray id3(const QByteArray &id, const char *title)
     TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     TagLib::ID3v2::Tag &tag = *file.ID3v2Tag(true);
     tag.setTitle(TagLib::String(title, TagLib::String::UTF8));
-    auto *picture = new TagLib::ID3v2::AttachedPictureFrame;
-    picture->setMimeType("image/png");
-    picture->setPicture(TagLib::ByteVector(3000, 'p'));
-    tag.addFrame(picture);
+    for (const uint size : {3000, 2000}) { // two of one kind
+        auto *picture = new TagLib::ID3v2::AttachedPictureFrame;
+        picture->setMimeType("image/png");
+        picture->setDescription(size == 2000 ? "small" : "");
+        picture->setPicture(TagLib::ByteVector(size, 'p'));
+        tag.addFrame(picture);
+    }
     tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame("Mood", {"Calm"}));
     for (const char *field : {"TDRC=2020-01-02T03:04:05", "TMOO=Calm"}) {
         auto *frame = new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(field, 4));
@@ -195,11 +198,14 @@ private slots:
         row("RF64, INFO after the data in UTF-8: carried whole, a date in words as text",
             rf64(wav({}, info({"INAM=" + kTitle.toUtf8(), "ICRD=Spring"}))), "-h",
             {"TIT2=" + kTitle, "TXXX:Creation date=Spring"});
-        row("INFO in Latin-1: read as Windows-1252", wav(info({"INAM=Caf\xe9 \x80 \x93q\x94"})), "-h",
-            {"TIT2=Café € “q”"});
-        row("id3 chunk: its frames as they are, the picture included, the date to the minute",
+        row("INFO in Latin-1: read as Windows-1252, written in UTF-16, never in Latin-1",
+            wav(info({"INAM=Caf\xe9 \x80 \x93q\x94", "IART=Caf\xe9"})), "-h",
+            {"TIT2=Café € “q”", "TPE1=Café"});
+        row("id3 chunk: its frames as they are, pictures included, the date to the minute",
             wav(id3("id3 ", "Chunk ü")), "-h",
-            {"TIT2=Chunk ü", "APIC=image/png 3000", "TXXX:Mood=Calm", "TDRC=2020-01-02T03:04"}, kNoMood);
+            {"TIT2=Chunk ü", "APIC=image/png 3000", "APIC=image/png 2000", "TXXX:Mood=Calm",
+             "TDRC=2020-01-02T03:04"},
+            kNoMood);
         row("bext: each field by name, the description as comment and the origination as date",
             wav(bext({"Field recording", "Recorder 7", "REF123", "2019:05:06", "07-08-09"})), "-h",
             {"TXXX:BWF Description=Field recording", "TXXX:BWF Originator=Recorder 7",
@@ -210,8 +216,9 @@ private slots:
                     + bext({"Desc", "", "", "2019-05-06", ""}),
                 info({"IART=Later", "IPRD=Album"})),
             "-h",
-            {"TIT2=Chunk", "APIC=image/png 3000", "TXXX:Mood=Calm", "TDRC=2020-01-02T03:04", "TPE1=Artist",
-             "TALB=Album", "COMM=Note", "TXXX:BWF Description=Desc", "TXXX:BWF Origination date=2019-05-06"},
+            {"TIT2=Chunk", "APIC=image/png 3000", "APIC=image/png 2000", "TXXX:Mood=Calm",
+             "TDRC=2020-01-02T03:04", "TPE1=Artist", "TALB=Album", "COMM=Note", "TXXX:BWF Description=Desc",
+             "TXXX:BWF Origination date=2019-05-06"},
             kNoMood);
         row("tag options typed: the user's title and genre stay, the artist is carried",
             wav(info({"INAM=Info", "IART=Artist", "IGNR=Jazz"})),
@@ -219,18 +226,26 @@ private slots:
             {"TIT2=--id3v1-only", "TCON=Rock", "TPE1=Artist"});
         row("--id3v1-only: nothing carried", title, "--id3v1-only --tt \"User title\"", {});
         row("no tags: the MP3 as the encoder wrote it", wav({}), "-h", {});
-        row("read-only MP3: nothing carried, said so", title, "-h", {},
-            "tags not carried into the MP3 (title): the MP3 file cannot be written (Permission denied); it "
-            "was kept without them",
-            [](Rig &rig) {
+        // Root reads and writes any file: the carry then runs as nobody.
+        const auto denied = [](const char *whose) {
+            return [whose](Rig &rig) {
+                const bool mp3 = qstrcmp(whose, "mp3") == 0;
                 QVERIFY(
-                    QFile::setPermissions(rig.mp3, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-                if (::geteuid() == 0) // root writes any file: the carry runs as nobody
+                    QFile::setPermissions(mp3 ? rig.mp3 : rig.source,
+                                          mp3 ? QFile::ReadOwner | QFile::ReadOther : QFile::Permissions()));
+                if (::geteuid() == 0)
                     rig.child = QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                             "--"};
                 QVERIFY(QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner
                                                                   | QFile::ExeOwner | QFile::ExeOther));
-            });
+            };
+        };
+        row("read-only MP3: nothing carried, said so", title, "-h", {},
+            "tags not carried into the MP3 (title): the MP3 file cannot be written (Permission denied); it "
+            "was kept without them",
+            denied("mp3"));
+        row("unreadable source: nothing carried, said so", title, "-h", {},
+            "its tags were not read: the WAV file cannot be opened", denied("source"));
         row("no room for the tag, as on a full disk: nothing carried, said so", title, "-h", {},
             "tags not carried into the MP3 (title): the MP3 file could not be written (File too large); it "
             "was kept without them",
@@ -275,6 +290,7 @@ private slots:
         QVERIFY(testsupport::writeFile(rig.dir.filePath("encoded.mp3"), encoded));
         QCOMPARE(rig.carry(params), report);
         QCOMPARE(readTags(rig.mp3), tags);
+        QVERIFY(!bytesOf(rig.mp3).contains("Caf\xe9"));
         // Without tags, the MP3 as the encoder wrote it; else its audio, byte for byte, behind the tag.
         if (tags.isEmpty())
             QVERIFY(bytesOf(rig.mp3) == encoded);
@@ -284,22 +300,32 @@ private slots:
     }
 
     // Through the batch: the tags are in the MP3 file that takes the MP3's name, and one that cannot be
-    // carried is a note beside "Done!", not a failure.
+    // carried is a note beside "Done!", not a failure; beside a file that failed, in the same box.
     void theBatchCarriesTagsIntoTheMp3_data()
     {
         QTest::addColumn<QByteArray>("chunks");
+        QTest::addColumn<bool>("failing"); // a text file named .wav follows in the list
         QTest::addColumn<Tags>("tags");
-        QTest::addColumn<QString>("box"); // {s}: the source's path
+        QTest::addColumn<QString>("box"); // {s}: the source's path, {f}: the failing file's
+        const QString note =
+            "1 file was encoded, with a note:\n\n{s}: its id3 chunk was not carried: it holds "
+            "no ID3v2 tag";
         QTest::newRow("INFO title: in the MP3, no box")
-            << info({"INAM=" + kTitle.toUtf8()}) << Tags{"TIT2=" + kTitle} << QString();
+            << info({"INAM=" + kTitle.toUtf8()}) << false << Tags{"TIT2=" + kTitle} << QString();
         QTest::newRow("an id3 chunk without a tag: a note, the run done")
-            << chunk("id3 ", "no tag here") << Tags{}
-            << "box [Encoding notes]: 1 file was encoded, with a note:\n\n{s}: its id3 chunk was not "
-               "carried: it holds no ID3v2 tag";
+            << chunk("id3 ", "no tag here") << false << Tags{} << "box [Encoding notes]: " + note;
+        QTest::newRow("the same beside a file that failed: one box of errors holds both")
+            << chunk("id3 ", "no tag here") << true << Tags{}
+            << "box [Encoding errors]: 1 of 2 files could not be encoded:\n\n{f}: not a sound file the "
+               "encoder "
+               "can read (it was encoded as noise; a sound editor can save it as WAV); the new MP3 file was "
+               "removed\n\n"
+                   + note;
     }
     void theBatchCarriesTagsIntoTheMp3()
     {
         QFETCH(QByteArray, chunks);
+        QFETCH(bool, failing);
         QFETCH(Tags, tags);
         QFETCH(QString, box);
         struct Config : batch::ConfigView {
@@ -312,12 +338,17 @@ private slots:
         settings.setInifile(dir.filePath("purlwave.ini"));
         view.buttons = {.optCustom = true};
         view.custom = "-h";
-        view.rows = {dir.filePath("in.wav")};
+        view.rows = {dir.filePath("in.wav"), dir.filePath("text.wav")};
         QVERIFY(testsupport::writeFile(view.rows[0], testsupport::wavFile({.chunksBefore = chunks})));
+        QVERIFY(!failing || testsupport::writeFile(view.rows[1], QByteArray("Not a sound\n").repeated(99)));
+        view.rows.resize(failing ? 2 : 1);
         batch::BatchRun(view, config, settings, {}).cmdEncode_Click();
-        QVERIFY2(view.ops.contains("activity: Done!"), qPrintable(view.ops.join('\n')));
+        QVERIFY2(view.ops.contains(failing ? "activity: 1 of 2 files failed." : "activity: Done!"),
+                 qPrintable(view.ops.join('\n')));
         QCOMPARE(view.ops.filter("box"),
-                 box.isEmpty() ? QStringList() : QStringList{box.replace("{s}", view.rows[0])});
+                 box.isEmpty()
+                     ? QStringList()
+                     : QStringList{box.replace("{s}", view.rows[0]).replace("{f}", view.rows.value(1))});
         QCOMPARE(readTags(dir.filePath("in.mp3")), tags);
     }
 };
