@@ -261,12 +261,10 @@ void ChildProcess::drainErrorOutput()
     if (!m_process)
         return;
     m_tail.append(m_process->readAllStandardError());
+    // A cut may fall inside a character: a cut tail is read byte by byte, or as lines from its first line
+    // ending on (errorOutputCut()).
     if (m_tail.size() > kTailBytes) {
-        qsizetype drop = m_tail.size() - kTailBytes;
-        // Never keep half of a UTF-8 character.
-        while (drop < m_tail.size() && (static_cast<uchar>(m_tail[drop]) & 0xC0) == 0x80)
-            ++drop;
-        m_tail.remove(0, drop);
+        m_tail.remove(0, m_tail.size() - kTailBytes);
         m_tailCut = true;
     }
 }

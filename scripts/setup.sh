@@ -16,6 +16,8 @@ packages=(
   xvfb xauth      # the screenshot script shows the real window off screen
   util-linux      # setpriv: tests run the settings start-up as an unprivileged user
   acl             # setfacl, getfacl: the tests give the settings file an access control list
+  strace          # the tests watch a settings write's system calls, and pause or kill it at one
+  e2fsprogs       # mkfs.ext2: a small full disk that reserves no room ahead, for a settings write
   dpkg-dev        # dpkg-shlibdeps finds the package's library dependencies
   desktop-file-utils appstream  # the tests validate the desktop entry and the metainfo
   lintian devscripts  # the tests check the package (lintian) and its hardening (hardening-check)

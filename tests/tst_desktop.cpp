@@ -22,6 +22,8 @@ private slots:
         QTest::newRow("none is set up") << QByteArray("exit 0") << App::None;
         QTest::newRow("the query fails") << QByteArray("echo viewer.desktop; exit 3") << App::Unknown;
         QTest::newRow("the query is killed") << QByteArray("echo viewer.desktop; kill -9 $$") << App::Unknown;
+        QTest::newRow("the query hangs: asked for two seconds")
+            << QByteArray("exec /bin/sleep 30") << App::Unknown;
         QTest::newRow("no query tool") << QByteArray() << App::Unknown;
     }
 

@@ -31,8 +31,8 @@ constexpr auto kOpenFolder = kReadOnlyFolder | QFileDevice::WriteOwner;
 
 // What the program folder holds besides the program: a read-only or all-writable file of this test's (root's
 // when it runs as root), the start-up user's 0600 file this test changed, a folder, a link to the user's
-// file.
-enum class Existing { Nothing, ReadOnly, AllMayWrite, Own0600, Folder, Link };
+// file, the user's link to no file.
+enum class Existing { Nothing, ReadOnly, AllMayWrite, Own0600, Folder, Link, Dangling };
 struct Row {
     Existing existing;
     bool folderWritable, perUser, restored, saved; // per-user file used; saved: the later change reached it
@@ -125,6 +125,8 @@ private slots:
             << Row{Existing::Folder, true, true, false, true};
         QTest::newRow("the user's own relative link to their file elsewhere: read, change written through it")
             << Row{Existing::Link, true, false, true, true};
+        QTest::newRow("the user's own link to no file: left as it is, nothing made there, per-user file")
+            << Row{Existing::Dangling, true, true, false, true};
         QTest::newRow("writable folder without file: new file beside the program, nothing else left")
             << Row{Existing::Nothing, true, false, false, true};
     }
@@ -133,13 +135,15 @@ private slots:
         QFETCH(Row, row);
         const QString beside = m_program + "/purlwave.ini", dotfile = m_home + "/dotfiles/purlwave.ini";
         const QString userFile = m_home + "/.config/Purlwave/purlwave.ini";
-        const bool link = row.existing == Existing::Link;
+        const bool link = row.existing == Existing::Link || row.existing == Existing::Dangling;
         const bool testsFile = row.existing == Existing::ReadOnly || row.existing == Existing::AllMayWrite;
         if (row.existing == Existing::Folder) {
             QVERIFY(QDir().mkdir(beside));
         } else if (link) {
-            QVERIFY(writeFile(dotfile, kSaved) && QFile::link("../home/dotfiles/purlwave.ini", beside));
-            giveToProbeUser(dotfile);
+            QVERIFY(QFile::link("../home/dotfiles/purlwave.ini", beside)
+                    && (!row.restored || writeFile(dotfile, kSaved)));
+            if (row.restored)
+                giveToProbeUser(dotfile);
             giveToProbeUser(beside); // the user's own link: another user's would not be followed
         } else if (testsFile) {
             const auto mode = row.existing == Existing::AllMayWrite ? kReads | kWrites : kReads;
@@ -165,8 +169,9 @@ private slots:
         QCOMPARE(QFileInfo(used).ownerId(), testsFile ? ::getuid() : QFileInfo(m_home).ownerId());
         QCOMPARE(QFileInfo::exists(userFile), row.perUser);
         QCOMPARE(QFileInfo(beside).symLinkTarget(), link ? dotfile : QString());
+        QCOMPARE(QFileInfo::exists(dotfile), row.existing == Existing::Link);
         const QStringList inFolder{"purlwave", "purlwave.ini"}; // nothing else left
-        const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
         QCOMPARE(QDir(m_program).entryList(all, QDir::Name),
                  row.existing == Existing::Nothing && row.perUser ? inFolder.first(1) : inFolder);
     }

@@ -91,6 +91,9 @@ private slots:
             << "" << 1
             << "error line 49996\nerror line 49997\nerror line 49998\nerror line 49999\nerror line 50000"
             << 0.0;
+        QTest::newRow("a long line the kept tail cuts is left out, the lines after it kept")
+            << "--stderr " + QString(5000, u'x') + " --stderr-lines 4 --exit 1"
+            << "" << 1 << "error line 1\nerror line 2\nerror line 3\nerror line 4" << 0.0;
     }
     void reportsSizeAndEnd()
     {
@@ -159,6 +162,25 @@ private slots:
         });
         QCOMPARE(result.outcome, ShellResult::Outcome::Exited);
         QCOMPARE(QFileInfo(run.newMp3Path()).size(), 5000);
+    }
+
+    // The child runs in the caller's environment and folder, with input and output on the null device; a
+    // wait ends when it does; a kill ends it at once, reaped, with the kill's exit code.
+    void childProcessRunsInTheCallersWorldAndEndsAtAKill()
+    {
+        qputenv("PURLWAVE_TEST", "inherited");
+        platform::ChildProcess child, killed;
+        QVERIFY(child.start(
+            R"(/bin/sh -c "echo $(readlink /proc/$$/fd/0 /proc/$$/fd/1) $PURLWAVE_TEST $(pwd -P) >&2")"));
+        QVERIFY(killed.start("sleep 60"));
+        killed.kill();
+        QVERIFY(!killed.isRunning() && killed.killedBySignal());
+        QCOMPARE(killed.exitCode(), 137);
+        const QDeadlineTimer late(20000); // the wait must end with the process, long before its time-out
+        QVERIFY(child.waitForEnd(30000) && !late.hasExpired());
+        QCOMPARE(childProcessCount(), 0);
+        QCOMPARE(child.errorOutput(),
+                 "/dev/null /dev/null inherited " + QDir::current().canonicalPath().toUtf8() + '\n');
     }
 
     // Last: once the application has been told to quit, no event loop of this

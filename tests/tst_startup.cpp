@@ -138,9 +138,12 @@ private slots:
         makeFile(m_folder + "/purlwave.ini",
                  "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
         FakeWindow window;
+        window.choices.txtCustom_Change(u" -q 2"_s); // before the load: into the file the load finds
         QCOMPARE(window.start(), StartKind::Restored);
         QCOMPARE(window.outPath, "/srv/out");
-        QCOMPARE(window.presets, QList<int>{3}); // a decimal comma
+        QCOMPARE(window.presets, QList<int>{3});                              // a decimal comma
+        QCOMPARE(presetCodeFromText(u"5"_s) + presetCodeFromText(u"0"_s), 0); // no button
+        QVERIFY(fileBytes(m_folder + "/purlwave.ini").endsWith("[CUSTOM]\nParameters= -q 2\n"));
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden), QStringList{"purlwave.ini"});
     }
 };
