@@ -51,7 +51,7 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<quint32>("colour"); // given to a lamp first; 0: none
         QTest::addColumn<QString>("name");
-        QTest::newRow("output box") << false << u"txtOutPath"_s << 0u << u"Destination path: (optional)"_s;
+        QTest::newRow("status line: its own text") << false << u"lblActivity"_s << 0u << u"Ready"_s;
         QTest::newRow("config path box: caption") << true << u"txtLamePath"_s << 0u << u"Path to Lame.exe:"_s;
         QTest::newRow("Busy after the load: dim") << false << u"shpWait"_s << 0u << u"Busy lamp: dim"_s;
         QTest::newRow("lit") << false << u"shpRecord"_s << colours::RecordLit << u"Encoding lamp: lit"_s;

@@ -5,6 +5,7 @@
 #include "recordedhelprequests.h"
 #include "recordedmessageboxes.h"
 #include "testsupport.h"
+#include "ui/announcement.h"
 #include "ui/artwork.h"
 #include "ui/widgets/logo.h"
 
@@ -77,6 +78,8 @@ private slots:
         QVERIFY(launch(standinEncoder(), arguments));
         QCoreApplication::processEvents();
         QCOMPARE(this->rows(), rows.replaceInStrings(u"<dir>"_s, m_dir->path()));
+        // Told once the window is first active: a screen reader does not know the program before.
+        QTRY_COMPARE(control("announcement")->accessibleName(), ui::filesAddedSentence(int(rows.size())));
         QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
         QCOMPARE(boxes.boxes.value(0).text, told.replace(u"<dir>"_s, m_dir->path()));
     }
