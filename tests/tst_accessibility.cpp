@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader meets, through Qt's accessibility interfaces; Orca's own speech:
 // scripts/orca-speech.sh.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedmessageboxes.h"
-#include "scriptedaddfiles.h"
-#include "scriptedfiledialogs.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 #include "ui/widgets/wavelist.h"
@@ -139,7 +137,7 @@ private slots:
 
         QTest::keyClick(target, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
 
-        QCOMPARE(dialog.shown, dialogs);
+        QCOMPARE(dialog.asked.size(), dialogs);
         QTRY_COMPARE(!window || !window->isVisible(), closes);
         QCOMPARE(ui::ConfigurationRef::program().isLoaded(), !closes);
     }

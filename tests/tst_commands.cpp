@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The list, drops, the window's commands and runs acted on, on the program's real start in a temporary
 // folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedmessageboxes.h"
-#include "scriptedaddfiles.h"
-#include "scriptedfolderbrowse.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 #include "ui/widgets/wavelist.h"
@@ -367,7 +365,7 @@ private slots:
             QCOMPARE(control<QLineEdit>("txtOutPath")->text(), u"/srv/My Music/"_s);
             QCOMPARE(storedDestination(), u"/srv/My Music/"_s);
         }
-        QCOMPARE(picker.asked, 2);
+        QCOMPARE(picker.asked.size(), 2);
     }
 };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration window on real settings files in a temporary program folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "scriptedfiledialogs.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -76,7 +76,7 @@ Step pick(const QString &path)
             dialogs.choose(path);
         dialogs.whileOpen = [&s] { activateOther(s); };
         s.click("cmdSelectlme");
-        QCOMPARE(dialogs.shown, 1);
+        QCOMPARE(dialogs.asked.size(), 1);
         QTRY_COMPARE(QApplication::activeWindow(), s.ref.window());
     };
 }

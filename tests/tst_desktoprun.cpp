@@ -2,8 +2,8 @@
 // A run as the desktop sees it beside the window, on a session bus of the test's own: the taskbar entry's
 // progress, heard with the times it arrives, and the note at the end, which answers a click; and Escape,
 // which stops a run.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedmessageboxes.h"
 #include "testsupport.h"
 
 #include "platform/taskbar.h"

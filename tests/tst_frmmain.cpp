@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's load, fixed layout, tab order and keys, on the program's real start in a temporary
 // folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedhelprequests.h"
-#include "recordedmessageboxes.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program from outside, in a temporary program folder: the files given as its arguments, the help file
 // it carries (read back with Debian's chmlib tools) and F1, its built-in icon files and its logo box.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedhelprequests.h"
-#include "recordedmessageboxes.h"
 #include "testsupport.h"
 #include "ui/announcement.h"
 #include "ui/artwork.h"
