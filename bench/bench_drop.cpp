@@ -14,8 +14,8 @@
 //   remove + paint  the click and one full repaint
 //
 //   bench_drop [rounds]     (default 7; runs offscreen unless told otherwise)
+#include "dialogstandins.h"
 #include "platform/profile.h"
-#include "recordedmessageboxes.h"
 #include "settings/location.h"
 #include "ui/windows/configurationref.h"
 #include "ui/windows/frmmain.h"

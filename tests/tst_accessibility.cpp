@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader meets, through Qt's accessibility interfaces; Orca's own speech:
 // scripts/orca-speech.sh.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedmessageboxes.h"
-#include "scriptedaddfiles.h"
-#include "scriptedfiledialogs.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 #include "ui/widgets/wavelist.h"
@@ -51,7 +49,7 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<quint32>("colour"); // given to a lamp first; 0: none
         QTest::addColumn<QString>("name");
-        QTest::newRow("output box") << false << u"txtOutPath"_s << 0u << u"Destination path: (optional)"_s;
+        QTest::newRow("status line: its own text") << false << u"lblActivity"_s << 0u << u"Ready"_s;
         QTest::newRow("config path box: caption") << true << u"txtLamePath"_s << 0u << u"Path to Lame.exe:"_s;
         QTest::newRow("Busy after the load: dim") << false << u"shpWait"_s << 0u << u"Busy lamp: dim"_s;
         QTest::newRow("lit") << false << u"shpRecord"_s << colours::RecordLit << u"Encoding lamp: lit"_s;
@@ -139,7 +137,7 @@ private slots:
 
         QTest::keyClick(target, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
 
-        QCOMPARE(dialog.shown, dialogs);
+        QCOMPARE(dialog.asked.size(), dialogs);
         QTRY_COMPARE(!window || !window->isVisible(), closes);
         QCOMPARE(ui::ConfigurationRef::program().window() != nullptr, !closes);
     }

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The list, drops, the window's commands and runs acted on, on the program's real start in a temporary
 // folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedmessageboxes.h"
-#include "scriptedaddfiles.h"
-#include "scriptedfolderbrowse.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 #include "ui/widgets/wavelist.h"
@@ -177,6 +175,7 @@ private slots:
             drag(out, {}, {"caf\xe9/", "good/"}, false), aba, no,
             {u"The dropped folder was not taken"_s, cafe});
         row("background: files do nothing", 0, drag(no, {"a.wav"}, {}, false), aba);
+        row("list: text alone shows no copy and adds nothing", 0, drag(list, {}, {}, false, u"a.wav"_s), aba);
         row("menu Remove by a right click, nothing selected: says so", -1,
             menu(u"Remove"_s, Opening::RightClick), aba, no, {kNoneSelected});
         row("Remove button takes the selected row, not another of the same file; then none is selected", 2,
@@ -190,6 +189,8 @@ private slots:
         row("Ctrl+V of the desktop's copied files adds them", 0,
             paste(u"x-special/gnome-copied-files"_s, {"copy"}, u"dc"_s, true),
             aba + QStringList{"d.wav", "c.wav"});
+        row("Paste of copied text naming files adds nothing", -1, paste(u"text/plain"_s, {}, u"cd"_s, false),
+            aba);
         row("Paste of a name that is not UTF-8 leaves it out and names it", -1,
             paste(u"text/uri-list"_s, {}, {}, false, "caf\xe9.wav"), aba, no,
             {u"1 of the pasted files was not added: its name is not valid UTF-8 text"_s, cafe});
@@ -364,7 +365,7 @@ private slots:
             QCOMPARE(control<QLineEdit>("txtOutPath")->text(), u"/srv/My Music/"_s);
             QCOMPARE(storedDestination(), u"/srv/My Music/"_s);
         }
-        QCOMPARE(picker.asked, 2);
+        QCOMPARE(picker.asked.size(), 2);
     }
 };
 

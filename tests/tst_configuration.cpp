@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration window on real settings files in a temporary program folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "scriptedfiledialogs.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
 
 #include <functional>
@@ -76,28 +77,32 @@ Step pick(const QString &path)
             dialogs.choose(path);
         dialogs.whileOpen = [&s] { activateOther(s); };
         s.click("cmdSelectlme");
-        QCOMPARE(dialogs.shown, 1);
+        QCOMPARE(dialogs.asked.size(), 1);
         QTRY_COMPARE(QApplication::activeWindow(), s.ref.window());
     };
 }
-// The real dialog, answered by unloading the window from inside its event loop, as a run that ends while it
-// is open does: the dialog goes with the window, and the file stays as it was.
-const Step unloadWhileTheDialogIsOpen = [](Scene &s) {
-    std::optional<QFileDialog::FileMode> mode;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            poll.stop();
-            mode = dialog->fileMode();
-            s.ref.unloadAndRelease();
-        }
-    });
-    poll.start(10);
-    const QString before = storedLame();
-    s.click("cmdSelectlme");
-    QCOMPARE(mode, std::optional(QFileDialog::ExistingFile));
-    QCOMPARE(storedLame(), before);
-};
+// The real dialog, ended from inside its event loop; the file stays as it was. By unloading the window, as a
+// run that ends while it is open does (the dialog goes with it), or by a cancel while a list of names shows
+// (which goes with it, else the window would take no keys).
+Step endRealDialog(bool unload)
+{
+    return [unload](Scene &s) {
+        QMenu names;
+        QTimer poll;
+        poll.callOnTimeout([&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                poll.stop();
+                QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+                unload ? s.ref.unloadAndRelease() : (names.popup({}), dialog->reject());
+            }
+        });
+        poll.start(10);
+        const QString before = storedLame();
+        s.click("cmdSelectlme");
+        QCOMPARE(storedLame(), before);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    };
+}
 
 // The window at the end of a script: its box (none: no window is loaded), shown or hidden, the writes.
 struct Outcome {
@@ -144,7 +149,9 @@ private slots:
             {store("/a"), show, store("/z"), pick("/a"), reads("/a", "/a")});
         row("a cancelled dialog writes nothing", {.box = "/a"}, {store("/a"), show, pick({})});
         row("a window unloaded while its dialog is open writes nothing", {},
-            {store("/a"), show, unloadWhileTheDialogIsOpen});
+            {store("/a"), show, endRealDialog(true)});
+        row("a dialog cancelled while a popup shows closes it", {.box = "/a"},
+            {store("/a"), show, endRealDialog(false)});
     }
 
     void referenceKeepsOneWindowThatWritesEachChange()

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's load, fixed layout, tab order and keys, on the program's real start in a temporary
 // folder.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedhelprequests.h"
-#include "recordedmessageboxes.h"
 #include "testsupport.h"
 #include "ui/widgets/statuslamp.h"
 
@@ -97,8 +96,8 @@ private slots:
                                  - m_window->screen()->availableGeometry().center();
         QVERIFY(m_window->minimumSize() == m_window->maximumSize() && offCentre.manhattanLength() <= 16);
         QVERIFY(!(m_window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        // optCustom lies outside the frame, yet choosing it clears the buttons inside.
-        control<QRadioButton>("optCustom")->click();
+        // optCustom lies outside the frame, yet a click anywhere on it clears the buttons inside.
+        QTest::mouseClick(control("optCustom"), Qt::LeftButton, {}, control("optCustom")->rect().topRight());
         QVERIFY(m_window->presetButtons().optCustom && !m_window->presetButtons().opt128);
     }
 

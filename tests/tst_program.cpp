@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program from outside, in a temporary program folder: the files given as its arguments, the help file
 // it carries (read back with Debian's chmlib tools) and F1, its built-in icon files and its logo box.
+#include "dialogstandins.h"
 #include "programsupport.h"
-#include "recordedhelprequests.h"
-#include "recordedmessageboxes.h"
 #include "testsupport.h"
+#include "ui/announcement.h"
 #include "ui/artwork.h"
 #include "ui/widgets/logo.h"
 
@@ -77,6 +77,8 @@ private slots:
         QVERIFY(launch(standinEncoder(), arguments));
         QCoreApplication::processEvents();
         QCOMPARE(this->rows(), rows.replaceInStrings(u"<dir>"_s, m_dir->path()));
+        // Told once the window is first active: a screen reader does not know the program before.
+        QTRY_COMPARE(control("announcement")->accessibleName(), ui::filesAddedSentence(int(rows.size())));
         QCOMPARE(boxes.boxes.size(), told.isEmpty() ? 0 : 1);
         QCOMPARE(boxes.boxes.value(0).text, told.replace(u"<dir>"_s, m_dir->path()));
     }

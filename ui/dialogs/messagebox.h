@@ -19,7 +19,7 @@ public:
                             const std::optional<QString> &title = std::nullopt);
 
     // The same box, once control is back in the event loop, over from's window (or
-    // over none, should that window be gone by then); nothing when from is gone.
+    // over none, should that window be gone by then).
     // For a box caused inside a drop: a drag source waits for the drop to end, and
     // a modal box would hold it until the user answers.
     static void informationLater(QWidget *from, const QString &text);

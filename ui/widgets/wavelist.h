@@ -49,7 +49,7 @@ public:
     // "Paste": the files on the clipboard; anything else adds nothing.
     void pasteFiles();
 
-    // Remove one row, or every row in one go (one notice, however many rows).
+    // Remove one row, or every row.
     void removeRow(int row);
     void removeAllRows();
 
