@@ -356,13 +356,10 @@ Mp3 inspectMp3(const QString &path)
 
 QString heldOfDeclared(qint64 held, qint64 declared, int rate)
 {
-    const auto seconds = [rate](qint64 frames, int decimals) {
-        return QString::number(static_cast<double>(frames) / rate, 'f', decimals);
+    const auto seconds = [rate](qint64 frames) {
+        return QString::number(static_cast<double>(frames) / rate, 'f', 2);
     };
-    int decimals = 2;
-    while (decimals < 9 && held != declared && seconds(held, decimals) == seconds(declared, decimals))
-        ++decimals;
-    return QStringLiteral("%1 s of %2 s").arg(seconds(held, decimals), seconds(declared, decimals));
+    return QStringLiteral("%1 s of %2 s").arg(seconds(held), seconds(declared));
 }
 
 std::optional<Failure> checkEncoded(const QString &source, const QString &mp3, bool rawInput)

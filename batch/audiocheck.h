@@ -51,8 +51,9 @@ inline constexpr double kRoundingSeconds = 0.001;
 // real WAV file cut short from more than 2 GiB of sound is judged the same way.
 inline constexpr qint64 kPlaceholderBytes = 0x7F000000;
 
-// "X s of Y s" for two frame counts at rate, with as many decimals (two or
-// more) as it takes for different counts to read differently.
+// "X s of Y s" for two frame counts at rate, to two decimals: a shortfall that
+// fails a row is longer than an MP3 frame (24 ms or more), so the two figures
+// never read the same.
 QString heldOfDeclared(qint64 held, qint64 declared, int rate);
 
 // Why a row whose encoder ended with exit code 0 failed all the same.
