@@ -184,16 +184,14 @@ private slots:
         row("Delete takes out the selected row", 0,
             Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }), {"b.wav", "a.wav"});
         row("menu Remove All by Shift+F10 empties the list", 0, menu(u"Remove All"_s, Opening::ShiftF10), {});
-        row("menu Paste of copied files adds them after the rows", -1,
-            paste(u"text/uri-list"_s, {}, u"cd"_s, false), aba + QStringList{"c.wav", "d.wav"});
+        row("menu Paste: copied files after the rows; a name not UTF-8 left out, named", -1,
+            paste(u"text/uri-list"_s, {}, u"cd"_s, false, "caf\xe9.wav"), aba + QStringList{"c.wav", "d.wav"},
+            no, {u"1 of the pasted files was not added: its name is not valid UTF-8 text"_s, cafe});
         row("Ctrl+V of the desktop's copied files adds them", 0,
             paste(u"x-special/gnome-copied-files"_s, {"copy"}, u"dc"_s, true),
             aba + QStringList{"d.wav", "c.wav"});
         row("Paste of copied text naming files adds nothing", -1, paste(u"text/plain"_s, {}, u"cd"_s, false),
             aba);
-        row("Paste of a name that is not UTF-8 leaves it out and names it", -1,
-            paste(u"text/uri-list"_s, {}, {}, false, "caf\xe9.wav"), aba, no,
-            {u"1 of the pasted files was not added: its name is not valid UTF-8 text"_s, cafe});
         row("Add Files... adds the files after the rows; the list has the focus again", -1, addFiles(false),
             aba + QStringList{"d.wav", "c.wav"});
         row("Add Files... answered after the window closed adds nothing", -1, addFiles(true), {});
@@ -244,15 +242,13 @@ private slots:
                              const QStringList &states) {
             QTest::newRow(name) << act << QString(left) << encoded << states;
         };
-        const auto thenDrop = [](const char *command) {
-            return Act([=](TestCommands *t) {
-                command ? t->click(command) : t->list()->clear();
-                t->drop(centreOf(t->list()), {"d.wav", "e.wav"});
-            });
-        };
         const QStringList done = {running, u"Done! 1000 "_s + batch::BatchRun::titleCompleted()};
-        row("Remove all, then a drop", thenDrop("cmdClearWav"), "de", "a", done);
-        row("the list's clear(), then a drop", thenDrop(nullptr), "de", "a", done);
+        row(
+            "Remove all (the list's clear()), then a drop",
+            [](TestCommands *t) {
+                t->click(u"cmdClearWav"_s), t->drop(centreOf(t->list()), {"d.wav", "e.wav"});
+            },
+            "de", "a", done);
         row(
             "takeItem() of the current row", [](TestCommands *t) { delete t->list()->takeItem(0); }, "bc",
             "abc", done);

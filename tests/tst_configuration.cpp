@@ -81,9 +81,8 @@ Step pick(const QString &path)
         QTRY_COMPARE(QApplication::activeWindow(), s.ref.window());
     };
 }
-// The real dialog, ended from inside its event loop; the file stays as it was. By unloading the window, as a
-// run that ends while it is open does (the dialog goes with it), or by a cancel while a list of names shows
-// (which goes with it, else the window would take no keys).
+// The real dialog, ended from inside its event loop, the file left as it was: by unloading the window (it
+// goes too), or by a cancel while a list of names shows (closed too, else the window would take no keys).
 Step endRealDialog(bool unload)
 {
     return [unload](Scene &s) {

@@ -24,8 +24,7 @@ namespace testsupport {
 class RecordedMessageBoxes {
 public:
     struct Box {
-        QString text;
-        QString title;
+        QString text, title;
     };
     RecordedMessageBoxes()
     {
@@ -65,58 +64,38 @@ public:
     bool opens = true;
 };
 
-// A dialog answered in the user's place: each one takes the next answer chosen; with none left it is
-// cancelled. asked records what each one asked for; whileOpen runs before each answer, as the user or the
-// program would act while the dialog is open.
-template <class Answer, class Request>
+// A dialog answered in the user's place, through the hook setHandler: each one takes the next answer chosen;
+// with none left it is cancelled. asked records what each one asked for; whileOpen runs before each answer,
+// as the user or the program would act while the dialog is open.
+template <auto setHandler, class Answer, class Request>
 class ScriptedDialogs {
 public:
+    ScriptedDialogs()
+    {
+        setHandler([this](QWidget *, const auto &...request) {
+            asked.append(Request{request...});
+            if (whileOpen)
+                whileOpen();
+            return m_answers.isEmpty() ? Answer() : m_answers.takeFirst();
+        });
+    }
+    ~ScriptedDialogs() { setHandler({}); }
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
     void choose(const Answer &answer) { m_answers.append(answer); }
 
     QList<Request> asked;
     std::function<void()> whileOpen;
 
-protected:
-    ScriptedDialogs() = default;
-    ScriptedDialogs(const ScriptedDialogs &) = delete;
-    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
-    Answer answer(const Request &request)
-    {
-        asked.append(request);
-        if (whileOpen)
-            whileOpen();
-        return m_answers.isEmpty() ? Answer() : m_answers.takeFirst();
-    }
-
 private:
     QList<Answer> m_answers;
 };
 
-// The list's "Add Files..." dialog: the files chosen.
-struct ScriptedAddFiles : ScriptedDialogs<QStringList, ui::FileDialog::FilesRequest> {
-    ScriptedAddFiles()
-    {
-        ui::FileDialog::setFilesHandler([this](QWidget *, const auto &request) { return answer(request); });
-    }
-    ~ScriptedAddFiles() { ui::FileDialog::setFilesHandler({}); }
-};
-
-// The configuration window's file dialog: the file chosen.
-struct ScriptedFileDialogs : ScriptedDialogs<std::optional<QString>, QWidget *> {
-    ScriptedFileDialogs()
-    {
-        ui::FileDialog::setHandler([this](QWidget *parent) { return answer(parent); });
-    }
-    ~ScriptedFileDialogs() { ui::FileDialog::setHandler({}); }
-};
-
-// The folder picker: the folder chosen; asked records each dialog's title.
-struct ScriptedFolderBrowse : ScriptedDialogs<QString, QString> {
-    ScriptedFolderBrowse()
-    {
-        ui::FolderBrowse::setHandler([this](QWidget *, const QString &title) { return answer(title); });
-    }
-    ~ScriptedFolderBrowse() { ui::FolderBrowse::setHandler({}); }
-};
+// The list's "Add Files..." dialog, the configuration window's file dialog, the folder picker (by its title).
+using ScriptedAddFiles =
+    ScriptedDialogs<&ui::FileDialog::setFilesHandler, QStringList, ui::FileDialog::FilesRequest>;
+using ScriptedFileDialogs = ScriptedDialogs<&ui::FileDialog::setHandler, std::optional<QString>, bool>;
+using ScriptedFolderBrowse = ScriptedDialogs<&ui::FolderBrowse::setHandler, QString, QString>;
 
 } // namespace testsupport
