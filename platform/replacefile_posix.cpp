@@ -216,9 +216,10 @@ void removeLeftCopies(int folder, const QByteArray &name, uid_t fileOwner)
 
 // The old file's access control list and user attributes, onto the copy; a
 // copy made in a folder with a default list loses the one it got there, when
-// the old file had none. False where the copy cannot carry them (a file system
-// without them, an attribute the writer may not set): the file is then written
-// in place, which keeps them.
+// the old file had none. False where the copy does not take one of them: the
+// file is then written in place, which keeps them. Only a refusal that the old
+// file never met (a security module's) would cause that: the copy lies on the
+// same file system, and already has the old file's owner.
 bool copyAttributes(int from, int to)
 {
     ssize_t size = ::flistxattr(from, nullptr, 0);

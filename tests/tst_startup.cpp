@@ -137,10 +137,11 @@ private slots:
         makeFile(userFolder() + "/purlwave.ini", "[PATHS]\nDestination Path=/from/user\n");
         makeFile(m_folder + "/purlwave.ini",
                  "[PATHS]\nDestination Path=/srv/out\n[SETTINGS]\nDefault Encoding=3,0\n");
-        FakeWindow window;
-        window.choices.txtCustom_Change(u" -q 2"_s); // before the load: into the file the load finds
+        FakeWindow window, other;
+        window.choices.txtOutPath_Change(u"/srv/typed"_s); // before the load: into the file the load finds
+        other.choices.txtCustom_Change(u" -q 2"_s);
         QCOMPARE(window.start(), StartKind::Restored);
-        QCOMPARE(window.outPath, "/srv/out");
+        QCOMPARE(window.outPath, "/srv/typed");
         QCOMPARE(window.presets, QList<int>{3});                              // a decimal comma
         QCOMPARE(presetCodeFromText(u"5"_s) + presetCodeFromText(u"0"_s), 0); // no button
         QVERIFY(fileBytes(m_folder + "/purlwave.ini").endsWith("[CUSTOM]\nParameters= -q 2\n"));
