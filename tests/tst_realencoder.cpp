@@ -236,10 +236,13 @@ private slots:
             });
         // On a full disk room for the tags is made at the end of the new file, but the encoder left 200,000
         // bytes of it unwritten (a hole), which take room as the audio moves into them: that fails part way.
-        row("tags failing part way on a full disk: the damaged new MP3 dropped",
-            wavFile({.chunksBefore = chunk("LIST", "INFO" + chunk("INAM", "Title"))}),
-            "tags not carried into the MP3 (title): writing them failed part way (No space left on device), "
-            "which damaged the new MP3 file"
+        row("a cut file whose tags fail part way on a full disk: the damaged new MP3 dropped",
+            wavFile(
+                {.chunksBefore = chunk("LIST", "INFO" + chunk("INAM", "Title")), .declaredDataBytes = 88200}),
+            "cut short: the MP3 holds 0.30 s of 0.50 s (the file ends early; encode a complete copy); tags "
+            "not "
+            "carried into the MP3 (title): writing them failed part way (No space left on device), which "
+            "damaged the new MP3 file"
                 + kKept,
             "-h", [](Rig &rig) {
                 if (::geteuid() != 0)
