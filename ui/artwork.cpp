@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/artwork.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QProxyStyle>
+#include <QStyleOption>
+#include <qdrawutil.h>
 
 #include <cmath>
 #include <numbers>
@@ -46,6 +51,36 @@ QPixmap builtInPng(const QString &file)
     reader.setAutoDetectImageFormat(false);
     return QPixmap::fromImage(reader.read());
 }
+
+// Fusion, but for a group box's frame, which it draws as Fusion does from the same picture read as PNG
+// outright: the picture Fusion reads, the room above the frame it leaves for the title (the taller of an
+// option button's circle and a line of the title's font, and 3 pixels), the margins it stretches it by.
+class GroupFrameStyle : public QProxyStyle {
+public:
+    GroupFrameStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element != PE_FrameGroupBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        if (m_frame.isNull())
+            m_frame = builtInPng(
+                QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
+        constexpr int kTitleGap = 3;
+        const auto *box = qobject_cast<const QGroupBox *>(widget);
+        const int top = box && !box->isCheckable() && box->title().isEmpty()
+                            ? kTitleGap
+                            : qMax(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height())
+                                  + kTitleGap;
+        qDrawBorderPixmap(painter, option->rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), m_frame);
+    }
+
+private:
+    mutable QPixmap m_frame;
+};
 
 // y of the wave at x, in logo coordinates: a sine whose swing eases off to the right.
 qreal waveY(qreal x)
@@ -257,6 +292,15 @@ QIcon gearIcon()
     for (int size : {16, 24, 32, 48})
         icon.addPixmap(gearPixmap(size));
     return icon;
+}
+
+void drawGroupFrameAsPng(QGroupBox *box)
+{
+    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        return;
+    auto *style = new GroupFrameStyle;
+    style->setParent(box->window()); // made after box, so it goes after it
+    box->setStyle(style);
 }
 
 } // namespace ui

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QSize>
 
+class QGroupBox;
 class QPainter;
 class QRectF;
 
@@ -34,5 +35,10 @@ QIcon paintedApplicationIcon();
 
 // The configuration window's icon: a gear.
 QIcon gearIcon();
+
+// Under the application style Fusion, has box's frame drawn as Fusion draws it, from Fusion's own picture
+// read as PNG outright: Fusion reads it with format detection, which loads every image format plugin
+// installed (and the libraries behind them) at the first paint. Under any other style it does nothing.
+void drawGroupFrameAsPng(QGroupBox *box);
 
 } // namespace ui

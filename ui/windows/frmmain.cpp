@@ -164,6 +164,7 @@ void frmMain::createControls()
     frmOptions->setFont(verdanaFont(9.75, true));
     frmOptions->setFocusPolicy(Qt::NoFocus);
     frmOptions->lower();
+    drawGroupFrameAsPng(frmOptions);
 
     picLogo = placed(new Logo(this), "picLogo", twipsRect(0, 0, 4950, 1170));
 
