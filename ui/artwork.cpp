@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/artwork.h"
 
+#include "ui/rawpicture.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
@@ -22,11 +24,12 @@ namespace ui {
 
 namespace {
 
-// The sizes of the icon theme's PNG files that the program carries as resources: those a title bar and a
-// taskbar entry take. A window hands the desktop every size its icon has, each read from its file and sent
-// whole at its first show; the two larger files (128 and 256 pixels) cost more at start than the other six
-// together, and where a desktop shows the program's icon that large it takes it from the icon theme.
-constexpr int kApplicationIconSides[] = {16, 22, 24, 32, 48, 64};
+// The icon theme's PNG files that the program carries: the sizes a title bar and a taskbar entry take. A
+// window hands the desktop every size its icon has, each sent whole at its first show; the two larger files
+// (128 and 256 pixels) cost more at start than the other six together, and where a desktop shows the
+// program's icon that large it takes it from the icon theme.
+constexpr const RawPicture *kApplicationIcons[] = {&kIcon16, &kIcon22, &kIcon24,
+                                                   &kIcon32, &kIcon48, &kIcon64};
 
 const QColor kDeep(22, 34, 74);
 const QColor kSea(29, 95, 134);
@@ -236,12 +239,11 @@ void paintLogo(QPainter &painter, const QRectF &area)
 
 QPixmap builtInLogo(qreal ratio)
 {
-    const QString file = ratio == 1.0   ? QStringLiteral(":/pictures/logo.png")
-                         : ratio == 2.0 ? QStringLiteral(":/pictures/logo@2x.png")
-                                        : QString();
-    if (file.isEmpty())
+    if (ratio == 1.0)
+        return QPixmap::fromImage(kLogo.image());
+    if (ratio != 2.0)
         return {};
-    QPixmap picture = builtInPng(file);
+    QPixmap picture = builtInPng(QStringLiteral(":/pictures/logo@2x.png"));
     picture.setDevicePixelRatio(ratio);
     return picture;
 }
@@ -249,9 +251,8 @@ QPixmap builtInLogo(qreal ratio)
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (int side : kApplicationIconSides)
-        icon.addPixmap(
-            builtInPng(QStringLiteral(":/icons/hicolor/%1x%1/apps/org.example.Purlwave.png").arg(side)));
+    for (const RawPicture *picture : kApplicationIcons)
+        icon.addPixmap(QPixmap::fromImage(picture->image()));
     return icon;
 }
 
