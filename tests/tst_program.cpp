@@ -6,10 +6,14 @@
 #include "testsupport.h"
 #include "ui/announcement.h"
 #include "ui/artwork.h"
+#include "ui/layout.h"
 #include "ui/widgets/logo.h"
 
+#include <QGroupBox>
 #include <QPainter>
 #include <QProcess>
+
+#include <memory>
 
 using namespace testsupport;
 using namespace Qt::StringLiterals;
@@ -160,6 +164,18 @@ private slots:
                      qPrintable(u"the %1-pixel icon file is older than the painter: render the files again "
                                 u"with purlwave_iconrender"_s.arg(side)));
         }
+    }
+
+    // The Presets frame, drawn from Fusion's picture read as PNG, is Fusion's own.
+    void presetsFrameIsFusionsOwn()
+    {
+        QGroupBox fusion(u"Presets"_s);
+        const std::unique_ptr<QGroupBox> own(ui::groupBoxFramedAsPng(u"Presets"_s, nullptr));
+        for (QGroupBox *box : {own.get(), &fusion}) {
+            box->setFont(ui::verdanaFont(9.75, true));
+            box->resize(153, 169);
+        }
+        QCOMPARE(argb(own->grab().toImage()), argb(fusion.grab().toImage()));
     }
 
     // However often it is repainted or resized, and back.

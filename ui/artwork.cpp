@@ -3,7 +3,6 @@
 
 #include "ui/rawpicture.h"
 
-#include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -13,8 +12,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QProxyStyle>
 #include <QStyleOption>
+#include <QStylePainter>
 #include <qdrawutil.h>
 
 #include <cmath>
@@ -55,34 +54,39 @@ QPixmap builtInPng(const QString &file)
     return QPixmap::fromImage(reader.read());
 }
 
-// Fusion, but for a group box's frame, which it draws as Fusion does from the same picture read as PNG
-// outright: the picture Fusion reads, the room above the frame it leaves for the title (the taller of an
-// option button's circle and a line of the title's font, and 3 pixels), the margins it stretches it by.
-class GroupFrameStyle : public QProxyStyle {
+// A group box whose frame, under Fusion and with a title, it draws as Fusion does, from the same picture read
+// as PNG outright: the frame's room as Fusion gives it, less the room Fusion leaves above it for the title
+// (the taller of an option button's circle and a line of the title's font, and 3 pixels), the margins it
+// stretches the picture by. Fusion then draws the rest, its frame left out.
+class GroupBoxFramedAsPng : public QGroupBox {
 public:
-    GroupFrameStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    using QGroupBox::QGroupBox;
 
-    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
-                       const QWidget *widget) const override
+protected:
+    void paintEvent(QPaintEvent *event) override
     {
-        if (element != PE_FrameGroupBox) {
-            QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (style()->name() != QLatin1String("fusion") || title().isEmpty() || isCheckable()) {
+            QGroupBox::paintEvent(event);
             return;
         }
         if (m_frame.isNull())
             m_frame = builtInPng(
                 QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
-        constexpr int kTitleGap = 3;
-        const auto *box = qobject_cast<const QGroupBox *>(widget);
-        const int top = box && !box->isCheckable() && box->title().isEmpty()
-                            ? kTitleGap
-                            : qMax(pixelMetric(PM_ExclusiveIndicatorHeight), option->fontMetrics.height())
-                                  + kTitleGap;
-        qDrawBorderPixmap(painter, option->rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), m_frame);
+        QStylePainter painter(this);
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        const QRect frame = style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame,
+                                                    this);
+        const int top = qMax(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight),
+                             option.fontMetrics.height())
+                        + 3;
+        qDrawBorderPixmap(&painter, frame.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), m_frame);
+        option.subControls &= ~QStyle::SC_GroupBoxFrame;
+        painter.drawComplexControl(QStyle::CC_GroupBox, option);
     }
 
 private:
-    mutable QPixmap m_frame;
+    QPixmap m_frame;
 };
 
 // y of the wave at x, in logo coordinates: a sine whose swing eases off to the right.
@@ -295,13 +299,9 @@ QIcon gearIcon()
     return icon;
 }
 
-void drawGroupFrameAsPng(QGroupBox *box)
+QGroupBox *groupBoxFramedAsPng(const QString &title, QWidget *parent)
 {
-    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        return;
-    auto *style = new GroupFrameStyle;
-    style->setParent(box->window()); // made after box, so it goes after it
-    box->setStyle(style);
+    return new GroupBoxFramedAsPng(title, parent);
 }
 
 } // namespace ui

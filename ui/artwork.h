@@ -8,6 +8,7 @@
 class QGroupBox;
 class QPainter;
 class QRectF;
+class QWidget;
 
 // Every picture the program draws for itself, so that it needs no image files but
 // its icon's.
@@ -36,9 +37,9 @@ QIcon paintedApplicationIcon();
 // The configuration window's icon: a gear.
 QIcon gearIcon();
 
-// Under the application style Fusion, has box's frame drawn as Fusion draws it, from Fusion's own picture
+// A group box that, under Fusion and with a title, draws its frame as Fusion does from Fusion's own picture
 // read as PNG outright: Fusion reads it with format detection, which loads every image format plugin
-// installed (and the libraries behind them) at the first paint. Under any other style it does nothing.
-void drawGroupFrameAsPng(QGroupBox *box);
+// installed (and the libraries behind them) at the first paint.
+QGroupBox *groupBoxFramedAsPng(const QString &title, QWidget *parent);
 
 } // namespace ui

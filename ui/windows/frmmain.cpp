@@ -159,12 +159,11 @@ void frmMain::createControls()
 
     // The frame only groups the presets to the eye: it is not their parent, and it
     // lies behind them.
-    frmOptions = placed(new QGroupBox(QStringLiteral("Presets"), this), "frmOptions",
+    frmOptions = placed(groupBoxFramedAsPng(QStringLiteral("Presets"), this), "frmOptions",
                         twipsRect(7920, 0, 2295, 2535));
     frmOptions->setFont(verdanaFont(9.75, true));
     frmOptions->setFocusPolicy(Qt::NoFocus);
     frmOptions->lower();
-    drawGroupFrameAsPng(frmOptions);
 
     picLogo = placed(new Logo(this), "picLogo", twipsRect(0, 0, 4950, 1170));
 
