@@ -87,10 +87,8 @@ private slots:
         QTest::addColumn<bool>("raw");
         QTest::newRow("-r first in a cluster, after a tab and a -V without its number")
             << u" -V\t-rh "_s << true;
-        QTest::newRow("-mr and -X -r set a mode and a switch") << u" -mr -X -r "_s << false;
-        QTest::newRow("--preset is a long option") << u" --preset medium "_s << false;
-        QTest::newRow("--resample is a long option") << u" --resample 22.05 "_s << false;
-        QTest::newRow("--replaygain-fast is a long option") << u" --replaygain-fast "_s << false;
+        QTest::newRow("-mr, -X with -r as its argument, and long options with an r, one line")
+            << u" -mr -X -r --preset medium --resample 22.05 --replaygain-fast "_s << false;
     }
     void rawInputFollowsTheShortOptionR()
     {
@@ -165,13 +163,9 @@ void TestCommandLine::splitsIntoProgramAndArguments_data()
         << R"("{d}/Program Files/enc" -h "a")" << files << QStringList{"-h", "a"};
     QTest::newRow("bare name found on the search path") << kBinName + " -h"
                                                         << "{d}/bin/" + kBinName << QStringList{"-h"};
-    QTest::newRow("lone backslashes stay")
-        << R"({d}/enc a\b c\\d e\)" << enc << QStringList{"a\\b", "c\\\\d", "e\\"};
-    QTest::newRow("2n backslashes, quote: n") << R"({d}/enc x\\\\"y z")" << enc << QStringList{"x\\\\y z"};
-    QTest::newRow("2n+1 backslashes, quote: n, quote")
-        << R"({d}/enc a\\\"b c)" << enc << QStringList{"a\\\"b", "c"};
-    QTest::newRow("doubled quote inside quotes gives a quote, empty quotes an empty argument")
-        << R"({d}/enc "a""b c" "" d)" << enc << QStringList{R"(a"b c)", "", "d"};
+    QTest::newRow("2n backslashes, quote: n; 2n+1: n, quote; \"\" inside quotes: a quote; lone ones stay")
+        << R"({d}/enc x\\\\"y z" a\\\"b c "a""b c" "" d a\b c\\d e\)" << enc
+        << QStringList{"x\\\\y z", "a\\\"b", "c", R"(a"b c)", "", "d", "a\\b", "c\\\\d", "e\\"};
     QTest::newRow("file without execute permission") << R"({d}/plain -h "a")"
                                                      << "" << none;
     QTest::newRow("quoted program has no shorter fallback") << R"("{d}/Program Files/missing" -h)"

@@ -13,8 +13,6 @@
 #include <QPainter>
 #include <QProcess>
 
-#include <memory>
-
 using namespace testsupport;
 using namespace Qt::StringLiterals;
 using App = platform::DesktopApplication;
@@ -150,9 +148,15 @@ private slots:
 
     // The icon files, built into the window up to 64 pixels and all of them in the icon theme, are what the
     // painter draws. It has no picture of its own at every size: it scales from the next larger one, as the
-    // files were rendered.
-    void iconFilesAreWhatThePainterDraws()
+    // files were rendered. The Presets frame, drawn from Fusion's picture read as PNG, is Fusion's own.
+    void builtInPicturesAreWhatIsDrawn()
     {
+        QWidget window; // the frame's title in the font the main window gives it
+        window.setFont(ui::verdanaFont(9.75, true));
+        QGroupBox *own = ui::groupBoxFramedAsPng(u"Presets"_s, &window),
+                  *fusion = new QGroupBox(u"Presets"_s, &window);
+        own->resize(153, 169), fusion->resize(153, 169);
+        QCOMPARE(argb(own->grab().toImage()), argb(fusion->grab().toImage()));
         for (const int side : {16, 48, 256}) {
             const QString theme = u"" PURLWAVE_SOURCE_DIR
                                   "/data/icons/hicolor/%1x%1/apps/org.example.Purlwave.png"_s;
@@ -164,18 +168,6 @@ private slots:
                      qPrintable(u"the %1-pixel icon file is older than the painter: render the files again "
                                 u"with purlwave_iconrender"_s.arg(side)));
         }
-    }
-
-    // The Presets frame, drawn from Fusion's picture read as PNG, is Fusion's own.
-    void presetsFrameIsFusionsOwn()
-    {
-        QGroupBox fusion(u"Presets"_s);
-        const std::unique_ptr<QGroupBox> own(ui::groupBoxFramedAsPng(u"Presets"_s, nullptr));
-        for (QGroupBox *box : {own.get(), &fusion}) {
-            box->setFont(ui::verdanaFont(9.75, true));
-            box->resize(153, 169);
-        }
-        QCOMPARE(argb(own->grab().toImage()), argb(fusion.grab().toImage()));
     }
 
     // However often it is repainted or resized, and back.
