@@ -14,7 +14,7 @@
 #include <QPixmap>
 #include <QStyleOption>
 #include <QStylePainter>
-#include <qdrawutil.h>
+#include <QtWidgets/qdrawutil.h>
 
 #include <cmath>
 #include <numbers>
