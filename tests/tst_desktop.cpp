@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,9 +41,7 @@ private slots:
             || (testsupport::writeFile(tool, "#!/bin/sh\n[ \"$*\" = 'query default text/plain' ] || exit 0\n"
                                                  + answer + "\n")
                 && QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
-        const QByteArray path = qgetenv("PATH");
-        const auto restore = qScopeGuard([&path] { qputenv("PATH", path); });
-        qputenv("PATH", tools.path().toLocal8Bit());
+        qputenv("PATH", tools.path().toLocal8Bit()); // each row's own
 
         QCOMPARE(platform::desktopApplicationFor(file), expected);
     }
