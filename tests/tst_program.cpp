@@ -18,12 +18,6 @@ using App = platform::DesktopApplication;
 static const QString kSources = QStringLiteral(PURLWAVE_SOURCE_DIR "/help");
 static const QString kBuilt = binDir() + QStringLiteral("/purlwave.chm");
 
-static QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 static QImage argb(const QImage &image) { return image.convertToFormat(QImage::Format_ARGB32); }
 
 class TestProgram : public QObject, ProgramFixture {
