@@ -217,6 +217,7 @@ private slots:
         for (QString &row : rows)
             row = QDir::toNativeSeparators(path(row));
         QCOMPARE(this->rows(), rows);
+        QVERIFY(list()->updatesEnabled());                                            // still repainted
         QCOMPARE(added.value(0).value(0).toInt(), std::max(0, int(rows.size()) - 3)); // not those left out
         const QString expectedBox = box.isEmpty() ? u"/srv/before/"_s : path(box);
         QCOMPARE(control<QLineEdit>("txtOutPath")->text(), expectedBox);
