@@ -26,6 +26,7 @@
 
 using namespace batch;
 using namespace settings;
+using testsupport::fileBytes;
 using Links = QMap<QString, QString>; // link, target
 using Sizes = QMap<QString, qint64>;  // -1: no file
 
@@ -34,12 +35,6 @@ namespace {
 const QByteArray kEarlierMp3 = "an MP3 file from an earlier run";
 // Run as a child, the program encodes one row with lame until it is killed.
 const char kChild[] = "--encode-in-child";
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
 
 // The new MP3 files in a folder, as the encoder writes them before they are put in place.
 QStringList staged(const QString &folder)
@@ -270,7 +265,7 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             const QChar letter('a' + i);
             if (run.earlier.contains(letter))
-                QCOMPARE(contents(rig.path(mp3(i))), kEarlierMp3);
+                QCOMPARE(fileBytes(rig.path(mp3(i))), kEarlierMp3);
             else
                 QCOMPARE(QFileInfo(rig.path(mp3(i))).size(), run.encoded.contains(letter) ? 1500 : 0);
         }
@@ -433,7 +428,7 @@ private slots:
         for (auto size = sizes.cbegin(); size != sizes.cend(); ++size) {
             QCOMPARE(QFileInfo::exists(rig.path(size.key())) ? QFileInfo(rig.path(size.key())).size() : -1,
                      *size);
-            QVERIFY(*size != kEarlierMp3.size() || contents(rig.path(size.key())) == kEarlierMp3);
+            QVERIFY(*size != kEarlierMp3.size() || fileBytes(rig.path(size.key())) == kEarlierMp3);
             QCOMPARE(staged(QFileInfo(rig.path(size.key())).path()), QStringList());
         }
         for (auto link = links.cbegin(); link != links.cend(); ++link)
@@ -499,7 +494,7 @@ private slots:
         QVERIFY(QDir().mkpath(rig.path("x")) && testsupport::writeToneWav(wav, 0.3));
         QVERIFY(testsupport::writeFile(rig.path("out/" + userFile), "a user's file"));
         QCOMPARE(rig.run().last(), "config unload");
-        const QByteArray earlier = contents(mp3);
+        const QByteArray earlier = fileBytes(mp3);
         QVERIFY(testsupport::looksLikeMp3(mp3, 0.3));
         const auto leftovers = [&] {
             QStringList files = staged(out);
@@ -548,7 +543,7 @@ private slots:
                          qPrintable(box.join('\n')));
             }
         }
-        QCOMPARE(contents(mp3) == earlier, second != Second::CutSource);
+        QCOMPARE(fileBytes(mp3) == earlier, second != Second::CutSource);
         QVERIFY(testsupport::looksLikeMp3(mp3, second == Second::CutSource ? 0.5 : 0.3));
         const QStringList left = leftovers();
         QCOMPARE(left.size(), second == Second::Killed ? 1 : 0);
@@ -560,11 +555,11 @@ private slots:
         rig.view.rows = {wav};
         QVERIFY(testsupport::writeToneWav(wav, 1) && ::chmod(QFile::encodeName(mp3).constData(), 0604) == 0);
         QCOMPARE(rig.run().last(), "config unload");
-        QVERIFY(testsupport::looksLikeMp3(mp3, 1) && contents(mp3) != earlier);
+        QVERIFY(testsupport::looksLikeMp3(mp3, 1) && fileBytes(mp3) != earlier);
         struct stat mode {};
         QVERIFY(::stat(QFile::encodeName(mp3).constData(), &mode) == 0 && (mode.st_mode & 07777) == 0604);
         QCOMPARE(leftovers(), guard ? left : QStringList());
-        QCOMPARE(contents(out + '/' + userFile), "a user's file");
+        QCOMPARE(fileBytes(out + '/' + userFile), "a user's file");
         if (held >= 0)
             ::close(held);
     }

@@ -119,9 +119,12 @@ private slots:
         const QImage shot = m_window->grab().toImage();
         const QColor face = given.window().color();
         for (const auto &[line, colour] : {std::pair{"lblActivity", 32768u}, std::pair{"lblFile2", 192u}}) {
-            QVERIFY2(textContrast(shot, control(line)->geometry()) >= ui::kReadableContrast, line);
+            QVERIFY2(textContrast(shot, control(line)->geometry()) >= 4.5, line);
             QCOMPARE(control(line)->palette().color(QPalette::WindowText), ui::colourFromBgr(colour)); // kept
         }
+        const QRect edge = control("optVar")->geometry().adjusted(control("optVar")->width() - 2, 0, 0, 0);
+        QVERIFY2(textContrast(shot, edge) < 1.5, "a caption too wide for its line wraps, and never runs off");
+        QCOMPARE(qRound(ui::contrastRatio(QColor(192, 0, 0), Qt::white) * 100), 648); // the judge, by WCAG 2
         for (const char *lamp : {"shpReady", "shpWait", "shpRecord"}) // each ring stands out from the face
             QVERIFY2(ui::contrastRatio(shot.pixel(control(lamp)->pos() + QPoint(4, 0)), face) >= 3, lamp);
         ui::ConfigurationRef ref;

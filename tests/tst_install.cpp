@@ -2,6 +2,7 @@
 
 // The install and the Debian package, checked without touching the machine: everything goes into
 // temporary folders. Each step stops the test at once when it fails.
+#include "testsupport.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,6 +13,8 @@
 #include <QTest>
 
 #include <optional>
+
+using testsupport::fileBytes;
 
 namespace {
 const QString kBuildDir = QStringLiteral(PURLWAVE_BUILD_DIR);
@@ -45,12 +48,6 @@ QStringList filesIn(const QString &root)
         files << QDir(root).relativeFilePath(it.next());
     files.sort();
     return files;
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -97,7 +94,7 @@ private slots:
         QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
         // The first run's last default is the encoder's path. The wait ends when it is written
         // in either place or the program ends, so a wrong place fails at once.
-        QTRY_VERIFY_WITH_TIMEOUT(bytesOf(homeSettings()).contains("LAME=")
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(homeSettings()).contains("LAME=")
                                      || QFile::exists(m_root + "/usr/bin/purlwave.ini")
                                      || program.state() == QProcess::NotRunning,
                                  30000);
@@ -166,7 +163,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QStringList, lines);
-        const QString text = QString::fromUtf8(bytesOf(file));
+        const QString text = QString::fromUtf8(fileBytes(file));
         for (const QString &line : lines)
             QVERIFY2(text.contains(QRegularExpression(line, QRegularExpression::MultilineOption)),
                      qPrintable(file + " has no line like " + line + ":\n" + text));

@@ -19,6 +19,7 @@
 
 #include <optional>
 
+using testsupport::fileBytes;
 using testsupport::writeFile;
 
 namespace {
@@ -37,12 +38,6 @@ struct Row {
     Existing existing;
     bool folderWritable, perUser, restored, saved; // per-user file used; saved: the later change reached it
 };
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // The main window's load, printed, then one change of the output folder as typing would make.
 int startUpAsTheWindowDoes(int argc, char *argv[])
@@ -163,9 +158,9 @@ private slots:
         const QString outPath = row.restored ? "/saved/out" : row.perUser ? QString() : m_program;
         QCOMPARE(startUp(), QString("file\t%1\nstart\t%2\noutPath\t%3\n")
                                 .arg(used, row.restored ? "restored" : "first run", outPath));
-        QVERIFY2(row.saved ? bytesOf(used).contains("Destination Path=/typed/later\n")
-                           : bytesOf(used) == kSaved,
-                 bytesOf(used).constData());
+        QVERIFY2(row.saved ? fileBytes(used).contains("Destination Path=/typed/later\n")
+                           : fileBytes(used) == kSaved,
+                 fileBytes(used).constData());
         QCOMPARE(QFileInfo(used).ownerId(), testsFile ? ::getuid() : QFileInfo(m_home).ownerId());
         QCOMPARE(QFileInfo::exists(userFile), row.perUser);
         QCOMPARE(QFileInfo(beside).symLinkTarget(), link ? dotfile : QString());

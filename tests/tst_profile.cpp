@@ -25,16 +25,11 @@
 #include <optional>
 
 using settings::Cinifile;
+using testsupport::fileBytes;
 using testsupport::writeFile;
 using Writes = QList<QStringList>; // section, key, value
 
 namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString ownerGroupMode(uint owner, uint group, uint mode)
 {
     return QString("%1:%2 %3").arg(owner).arg(group).arg(mode & 07777, 0, 8);
@@ -60,6 +55,7 @@ int writeTwice(int argc, char *argv[])
     ini.setInifile(QString::fromLocal8Bit(argv[2]));
     ini.WriteFile("PATHS", "Destination Path", "/typed/later");
     ini.WriteFile("PATHS", "Destination Path", "/typed/later/again");
+    std::puts("written"); // the notice waits for the event loop
     QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return app.exec();
 }
@@ -158,7 +154,7 @@ private slots:
         QVERIFY(before.isNull() || writeFile(m_ini.inifile(), before));
         for (const QStringList &w : writes)
             QVERIFY(m_ini.WriteFile(w[0], w[1], w[2]));
-        QTEST(bytesOf(m_ini.inifile()), "after");
+        QTEST(fileBytes(m_ini.inifile()), "after");
     }
 
     void readTrimsAndCutsAtTheLimitNeverInsideACharacter_data()
@@ -194,7 +190,7 @@ private slots:
             QVERIFY(!m_ini.WriteFile("S", keyValue[0], keyValue[1]));
         QVERIFY(QFile::setPermissions(m_ini.inifile(), QFile::ReadOwner | QFile::ReadGroup));
         QVERIFY(!m_ini.WriteFile("S", "a", "v")); // also for a user who could write it
-        QCOMPARE(bytesOf(m_ini.inifile()), content);
+        QCOMPARE(fileBytes(m_ini.inifile()), content);
         QCOMPARE(QDir(m_tmp->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"purlwave.ini"});
     }
 
@@ -220,7 +216,7 @@ private slots:
         const QByteArray before = access(path);
         QVERIFY(before.contains("user:nobody:rw-\n"));
         QVERIFY(m_ini.WriteFile("S", "a", "2"));
-        QCOMPARE(bytesOf(path), "; kept\n[S]\na=2\n");
+        QCOMPARE(fileBytes(path), "; kept\n[S]\na=2\n");
         QCOMPARE(access(path), before);
         QVERIFY(platform::WritePrivateProfileString("S", "a", "1", plain)
                 && !access(plain).contains("nobody"));
@@ -303,12 +299,12 @@ private slots:
                 .arg(path, row.why,
                      row.fileSystem ? "Make room on that disk, or in your disk quota"
                                     : "Remove the link or put a file of your own in its place");
-        QCOMPARE(QString::fromLocal8Bit(writer.readAllStandardOutput()), row.why ? told : QString());
+        QCOMPARE(QString::fromLocal8Bit(writer.readAllStandardOutput()), "written\n" + (row.why ? told : ""));
         QByteArray now = old;
         const bool written = !row.why && (row.mode & 0222);
-        QCOMPARE(bytesOf(target), !row.fileOwner ? QByteArray()
-                                  : written      ? now.replace("/saved", "/typed/later/again")
-                                                 : old);
+        QCOMPARE(fileBytes(target), !row.fileOwner ? QByteArray()
+                                    : written      ? now.replace("/saved", "/typed/later/again")
+                                                   : old);
         QCOMPARE(QFileInfo(path).isSymLink(), !row.fileSystem);
         struct stat st {};
         const passwd *owner = row.fileOwner ? ::getpwnam(row.fileOwner) : nullptr;
@@ -363,19 +359,19 @@ private slots:
         QProcess writer;
         writer.start("strace", run << m_program << "--write" << path);
         if (!inPlace) {
-            QTRY_VERIFY(bytesOf(trace).contains(stop.section(':', 0, 0).toUtf8() + '('));
+            QTRY_VERIFY(fileBytes(trace).contains(stop.section(':', 0, 0).toUtf8() + '('));
             QVERIFY(
                 swap ? ::rename(qPrintable(folder + "/swap"), qPrintable(path)) == 0
                      : bool(platform::WritePrivateProfileString("PATHS", "Source Path", "/meanwhile", path)));
         }
         QVERIFY(writer.waitForFinished(60000));
         QStringList made;
-        for (const QByteArray &line : bytesOf(trace).split('\n')) {
+        for (const QByteArray &line : fileBytes(trace).split('\n')) {
             if (const qsizetype open = line.indexOf('('); open > 0)
                 made << line.first(open).split(' ').last();
         }
         QCOMPARE(calls.isEmpty() ? QString() : made.join(' '), calls);
-        QTEST(bytesOf(folder + (swap ? "/root.ini" : "/purlwave.ini")), "after");
+        QTEST(fileBytes(folder + (swap ? "/root.ini" : "/purlwave.ini")), "after");
     }
 
     // A write removes what killed writers left, never a file it cannot prove a dead writer's copy: one of
@@ -421,7 +417,7 @@ private slots:
             QThread::usleep(QRandomGenerator::global()->bounded(10000));
             writer.kill();
             QVERIFY(writer.waitForFinished());
-            const QByteArray bytes = bytesOf(path);
+            const QByteArray bytes = fileBytes(path);
             damaged += bytes != kShortState && bytes != kLongState;
             mostLeft = qMax(mostLeft, QDir(m_tmp->path()).entryList(all).size() - kept.size());
         }

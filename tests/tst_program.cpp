@@ -20,12 +20,6 @@ using App = platform::DesktopApplication;
 static const QString kSources = QStringLiteral(PURLWAVE_SOURCE_DIR "/help");
 static const QString kBuilt = binDir() + QStringLiteral("/purlwave.chm");
 
-static QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 static QImage argb(const QImage &image) { return image.convertToFormat(QImage::Format_ARGB32); }
 
 class TestProgram : public QObject, ProgramFixture {
@@ -57,8 +51,8 @@ private slots:
         QTest::newRow("absolute and relative paths in order, the same file twice, relative made absolute")
             << QByteArrayList{"<dir>/b.wav", "a.wav", "./sub/../b.wav", "Album/"}
             << QStringList{"<dir>/b.wav", "<dir>/a.wav", "<dir>/b.wav", "<dir>/Album/"} << QString();
-        QTest::newRow("a file URL taken as its path")
-            << QByteArrayList{"file://<dir>/My%20Song%2050%25.wav", "file:///srv/caf%C3%A9.wav"}
+        QTest::newRow("a file URL taken as its path: localhost's, or relative to the current folder")
+            << QByteArrayList{"file:My%20Song%2050%25.wav", "file://localhost/srv/caf%C3%A9.wav"}
             << QStringList{"<dir>/My Song 50%.wav", u"/srv/café.wav"_s} << QString();
         QTest::newRow("a name that is not UTF-8, as a path or a URL, is left out and named")
             << QByteArrayList{"<dir>/caf\xe9.wav", "a.wav", "file://<dir>/x%FF.wav"}

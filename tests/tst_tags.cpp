@@ -33,6 +33,7 @@
 namespace {
 
 using testsupport::chunk;
+using testsupport::fileBytes;
 using Tags = QStringList; // "frame=text", sorted
 
 // "ID=text" each.
@@ -142,12 +143,6 @@ qint64 audioStart(const QString &mp3)
     TagLib::MPEG::File file(QFile::encodeName(mp3).constData(), false);
     const qint64 start = file.firstFrameOffset();
     return !file.hasID3v2Tag() || file.ID3v2Tag()->header()->completeTagSize() == start ? start : -1;
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 const QString kTitle = QStringLiteral("Tïtle Ünïcode €");
@@ -286,16 +281,16 @@ private slots:
         after(rig);
         if (QTest::currentTestFailed())
             return;
-        const QByteArray encoded = bytesOf(rig.mp3);
+        const QByteArray encoded = fileBytes(rig.mp3);
         QVERIFY(testsupport::writeFile(rig.dir.filePath("encoded.mp3"), encoded));
         QCOMPARE(rig.carry(params), report);
         QCOMPARE(readTags(rig.mp3), tags);
-        QVERIFY(!bytesOf(rig.mp3).contains("Caf\xe9"));
+        QVERIFY(!fileBytes(rig.mp3).contains("Caf\xe9"));
         // Without tags, the MP3 as the encoder wrote it; else its audio, byte for byte, behind the tag.
         if (tags.isEmpty())
-            QVERIFY(bytesOf(rig.mp3) == encoded);
+            QVERIFY(fileBytes(rig.mp3) == encoded);
         else
-            QCOMPARE(bytesOf(rig.mp3).mid(audioStart(rig.mp3)),
+            QCOMPARE(fileBytes(rig.mp3).mid(audioStart(rig.mp3)),
                      encoded.mid(audioStart(rig.dir.filePath("encoded.mp3"))));
     }
 

@@ -35,6 +35,8 @@ QByteArray soxTone(const QString &options, double seconds = 2, bool toPipe = fal
 
 // False when the file cannot be written.
 bool writeFile(const QString &path, const QByteArray &bytes);
+// Empty when the file cannot be read.
+QByteArray fileBytes(const QString &path);
 // A 16-bit PCM stereo WAV file at 44.1 kHz.
 bool writeToneWav(const QString &path, double seconds);
 
