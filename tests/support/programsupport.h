@@ -53,7 +53,9 @@ public:
         const auto window = std::ranges::find_if(windows,
                                                  [](QWidget *w) { return qobject_cast<ui::frmMain *>(w); });
         m_window = window == windows.end() ? nullptr : static_cast<ui::frmMain *>(*window);
-        return m_window && QTest::qWaitForWindowExposed(m_window);
+        // Nothing is said before the window is first active: a screen reader does not know it yet.
+        return m_window && m_window->findChild<QWidget *>("announcement")->isHidden()
+               && QTest::qWaitForWindowExposed(m_window);
     }
     bool start(const QString &encoder) { return makeFolder() && launch(encoder); }
     // Ends what a test left of the program; true when no window of it is left.
