@@ -91,12 +91,11 @@ public:
         return m_window->findChild<W *>(name);
     }
     void click(const QString &name) const { control<QPushButton>(name)->click(); }
-    QStringList rows() const
+    QStringList rows() const // as a run reads them
     {
         QStringList rows;
-        for (const QListWidgetItem *item :
-             control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
-            rows << item->text();
+        for (int row = 0; row < m_window->rowCount(); ++row)
+            rows << m_window->rowText(row);
         return rows;
     }
     // The whole stored value, past the settings object's read limit.
