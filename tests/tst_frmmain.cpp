@@ -90,6 +90,8 @@ private slots:
                  (QList{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
         QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
         QVERIFY(!ui::ConfigurationRef::program().window());
+        for (const char *box : {"txtOutPath", "txtCustom"}) // shown from the start, as the design text is
+            QCOMPARE(control<QLineEdit>(box)->cursorPosition(), 0);
         const QPoint offCentre = m_window->frameGeometry().center()
                                  - m_window->screen()->availableGeometry().center();
         QVERIFY(m_window->minimumSize() == m_window->maximumSize() && offCentre.manhattanLength() <= 16);
@@ -123,8 +125,7 @@ private slots:
         QCOMPARE(help.files, QStringList{settings::helpFilePath()});
     }
 
-    // Enter, without modifiers, clicks the focused push button, else the window's default one (the
-    // configuration window has none); Escape there is its Exit.
+    // Enter without modifiers clicks the focused button, else the default one (none in Config); Escape: Exit.
     void keyClicksOneButtonAtMost_data()
     {
         QTest::addColumn<bool>("inConfiguration");
