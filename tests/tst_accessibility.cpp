@@ -51,7 +51,7 @@ private slots:
         QTest::newRow("config path box: caption") << true << u"txtLamePath"_s << 0u << u"Path to Lame.exe:"_s;
         QTest::newRow("Busy after the load: dim") << false << u"shpWait"_s << 0u << u"Busy lamp: dim"_s;
         QTest::newRow("lit") << false << u"shpRecord"_s << colours::RecordLit << u"Encoding lamp: lit"_s;
-        QTest::newRow("a colour") << false << u"shpRecord"_s << 0xFF0000u << u"Encoding lamp: #0000ff"_s;
+        QTest::newRow("a colour") << false << u"shpReady"_s << 0xFF0000u << u"Ready lamp: #0000ff"_s;
     }
 
     void everyControlHasASpokenName()
