@@ -96,8 +96,8 @@ private slots:
         const auto menu = [](const QString &command, Opening how = Opening::MenuKey) {
             return Act([=](TestCommands *t) { t->menuCommand(command, how); });
         };
-        // Drags files by name, real files by raw bytes and text over a control (none: the background) and
-        // drops them: files show copy, and a drop is refused unless taken.
+        // Drags files by name, real files by raw bytes and text over a control and drops them: files show
+        // copy, and a drop is refused unless taken.
         const auto drag = [](const QString &over, QStringList dragged, const QByteArrayList &raw, bool taken,
                              const QString &text = {}) {
             return Act([=](TestCommands *t) mutable {
@@ -106,9 +106,7 @@ private slots:
                     QVERIFY2(!url.isEmpty(), name.constData());
                     dragged << url + (name.endsWith('/') ? u"/"_s : QString());
                 }
-                const QPoint point = over.isEmpty() ? QPoint(266, 273) : centreOf(t->control(over));
-                QVERIFY(over.isEmpty() == !t->m_window->childAt(point));
-                QCOMPARE(t->drop(point, dragged, text),
+                QCOMPARE(t->drop(centreOf(t->control(over)), dragged, text),
                          std::pair(dragged.isEmpty() ? Qt::IgnoreAction : Qt::CopyAction,
                                    taken ? Qt::CopyAction : Qt::IgnoreAction));
                 QCOMPARE(t->list()->currentRow(), 0);
@@ -174,7 +172,8 @@ private slots:
         row("output box: a first name that is not UTF-8 keeps the text, and says so", 0,
             drag(out, {}, {"caf\xe9/", "good/"}, false), aba, no,
             {u"The dropped folder was not taken"_s, cafe});
-        row("background: files do nothing", 0, drag(no, {"a.wav"}, {}, false), aba);
+        row("custom box: files and text show copy, as the window does, and a drop does nothing", 0,
+            drag(u"txtCustom"_s, {"a.wav"}, {}, false, u"x"_s), aba);
         row("list: text alone shows no copy and adds nothing", 0, drag(list, {}, {}, false, u"a.wav"_s), aba);
         row("menu Remove by a right click, nothing selected: says so", -1,
             menu(u"Remove"_s, Opening::RightClick), aba, no, {kNoneSelected});
@@ -235,19 +234,19 @@ private slots:
     // Acts during the first file of a run of a, b, c: rows taken out, however, are seen by the run, which
     // does not take up rows dropped later; Cancel ends it after that file; Quit ends the encoder at once,
     // removes its new MP3, closes the window once the run unwound. A state: status line, Encode, Cancel, Busy
-    // lamp lit, configuration window loaded (only a completed run lets it go), title.
+    // lamp lit, configuration window loaded (a completed run lets it go), both report lines green, title.
     void whatTheUserDoesDuringARunIsSeenByIt_data()
     {
         QTest::addColumn<Act>("act");
         QTest::addColumn<QString>("left");       // the rows at the end, by letter; null: the window closed
         QTest::addColumn<QString>("encoded");    // the MP3 files left, by letter
         QTest::addColumn<QStringList>("states"); // after the act, and at the end
-        const QString running = u"Encoding track a.mp3 (1/3) 0111 Encoding in process, please wait..."_s;
+        const QString running = u"Encoding track a.mp3 (1/3) 011100 Encoding in process, please wait..."_s;
         const auto row = [&](const char *name, const Act &act, const char *left, const char *encoded,
                              const QStringList &states) {
             QTest::newRow(name) << act << QString(left) << encoded << states;
         };
-        const QStringList done = {running, u"Done! 1000 "_s + batch::BatchRun::titleCompleted()};
+        const QStringList done = {running, u"Done! 100011 "_s + batch::BatchRun::titleCompleted()};
         row(
             "Remove all (the list's clear()), then a drop",
             [](TestCommands *t) {
@@ -258,8 +257,8 @@ private slots:
             "takeItem() of the current row", [](TestCommands *t) { delete t->list()->takeItem(0); }, "bc",
             "abc", done);
         row("Cancel", [](TestCommands *t) { t->click(u"cmdCancel"_s); }, "abc", "a",
-            {u"Encoding track a.mp3 (1/3) 0011 User requested stop, please wait while finishing current track..."_s,
-             u"User Requested Stop! 1011 "_s + batch::BatchRun::titleStopped()});
+            {u"Encoding track a.mp3 (1/3) 001100 User requested stop, please wait while finishing current track..."_s,
+             u"User Requested Stop! 101101 "_s + batch::BatchRun::titleStopped()});
         row("Quit", [](TestCommands *t) { t->click(u"cmdQuit"_s); }, nullptr, "", {running});
     }
 
@@ -269,12 +268,17 @@ private slots:
         QFETCH(QString, left);
         QFETCH(QString, encoded);
         QFETCH(QStringList, states);
-        const auto state = [this] {
-            return u"%1 %2%3%4%5 %6"_s.arg(control<QLabel>("lblActivity")->text())
+        const auto green = [this](const char *line) {
+            return control(line)->palette().color(QPalette::WindowText) == Qt::darkGreen;
+        };
+        const auto state = [&] {
+            return u"%1 %2%3%4%5%6%7 %8"_s.arg(control<QLabel>("lblActivity")->text())
                 .arg(control("cmdEncode")->isEnabled())
                 .arg(control("cmdCancel")->isEnabled())
                 .arg(control<ui::StatusLamp>("shpWait")->fillColour() == batch::colours::WaitLit)
                 .arg(ui::ConfigurationRef::program().window() != nullptr)
+                .arg(green("lblActivity"))
+                .arg(green("lblFile2"))
                 .arg(m_window->windowTitle());
         };
         QStringList seen;
@@ -306,7 +310,7 @@ private slots:
             QVERIFY2(QFile::exists(path(letter + u".mp3"_s)) == encoded.contains(letter),
                      qPrintable(QString(letter)));
         if (m_window)
-            QCOMPARE(rows(), files(left));
+            QCOMPARE(rows() << control<QLabel>("lblFile2")->text(), files(left) << u"Done!"_s);
     }
 
     // The program ends once no window is visible: a configuration window hidden (a refused run loads it) goes
@@ -349,6 +353,7 @@ private slots:
             QVERIFY(platform::WritePrivateProfileString(settings::keys::kPaths, settings::keys::kLame, stored,
                                                         settings::settingsFilePath()));
             click("cmdAbout");
+            QCOMPARE(m_boxes->boxes.value(0).title, u"About Purlwave - by the Purlwave developers"_s);
             QVERIFY(m_boxes->boxes.takeFirst().text.endsWith(
                 u"\nVersion 1.3\nLicence: GPL-3.0-or-later\nEncoding is done by the LAME encoder: "_s
                 + shown));

@@ -189,7 +189,7 @@ private slots:
     }
 
     // While a note shows, the next run's note takes its place; a click on it (and on no other program's)
-    // brings the window back, active. A closed note is replaced by none.
+    // brings the window back, active. A closed note is replaced by none; a refused run sends none.
     void noteAnswersAClick()
     {
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toLatin1());
@@ -217,8 +217,11 @@ private slots:
         serverSends("NotificationClosed", shown, 2u); // dismissed
         elsewhere.activateWindow();
         QTRY_VERIFY(!m_window->isActiveWindow());
+        click("cmdClearWav"), click("cmdEncode"); // refused: its box says why
+        control<QListWidget>("lstWavefiles")->addItem(path("one.wav"));
         click("cmdEncode");
         QTRY_COMPARE(m_replaced, QList<uint>({0, shown, 0}));
+        QCOMPARE(m_notes, QStringList(3, m_notes.value(0))); // none from the refused run
     }
 };
 

@@ -19,8 +19,7 @@ class TestFrmMain : public QObject, ProgramFixture {
 
     QStringList m_clicked; // the push buttons clicked, in order
 
-    // The program's start on the settings file given (null: none; "first start": the one a first start
-    // wrote).
+    // The program's start on the settings file given (null: none; "first start": a first start's).
     bool load(const QByteArray &file = {})
     {
         QFile ini(settings::settingsFilePath());
@@ -31,12 +30,8 @@ class TestFrmMain : public QObject, ProgramFixture {
         ini.close();
         ui::Main();
         m_window = qobject_cast<ui::frmMain *>(QApplication::topLevelWidgets().value(0));
-        if (QApplication::topLevelWidgets().size() != 1 || !m_window
-            || !QTest::qWaitForWindowActive(m_window))
-            return false;
-        for (QPushButton *each : m_window->findChildren<QPushButton *>())
-            connect(each, &QPushButton::clicked, this, [this, each] { m_clicked << each->objectName(); });
-        return true;
+        return QApplication::topLevelWidgets().size() == 1 && m_window
+               && QTest::qWaitForWindowActive(m_window);
     }
     QString text(const char *box) const { return control<QLineEdit>(box)->text(); }
 
@@ -83,6 +78,9 @@ private slots:
         QStringList on;
         for (const QRadioButton *button : m_window->findChildren<QRadioButton *>())
             on << (button->isChecked() ? button->objectName() : QString());
+        const PresetButtons read = m_window->presetButtons(); // as a run reads them
+        QCOMPARE(on, (QStringList{read.Opt256 ? "Opt256" : "", read.optCustom ? "optCustom" : "",
+                                  read.optVar ? "optVar" : "", read.opt128 ? "opt128" : ""}));
         QCOMPARE((QStringList{text("txtOutPath"), text("txtCustom"), on.join(QString()),
                               stored(keys::kPaths, keys::kDestinationPath),
                               stored(keys::kCustom, keys::kParameters)}),
@@ -92,6 +90,8 @@ private slots:
                  (QList{colours::ReadyLit, colours::WaitDim, colours::RecordDim}));
         QVERIFY(!control("cmdCancel")->isEnabled() && control("cmdEncode")->isEnabled());
         QVERIFY(!ui::ConfigurationRef::program().window());
+        for (const char *box : {"txtOutPath", "txtCustom"}) // shown from the start, as the design text is
+            QCOMPARE(control<QLineEdit>(box)->cursorPosition(), 0);
         const QPoint offCentre = m_window->frameGeometry().center()
                                  - m_window->screen()->availableGeometry().center();
         QVERIFY(m_window->minimumSize() == m_window->maximumSize() && offCentre.manhattanLength() <= 16);
@@ -125,40 +125,55 @@ private slots:
         QCOMPARE(help.files, QStringList{settings::helpFilePath()});
     }
 
+    // Enter without modifiers clicks the focused button, else the default one (none in Config); Escape: Exit.
     void keyClicksOneButtonAtMost_data()
     {
+        QTest::addColumn<bool>("inConfiguration");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("encodeEnabled");
         QTest::addColumn<QString>("clicked"); // empty: none
-        QTest::addColumn<QString>("focused"); // afterwards
-        const auto row = [](const char *name, QString focus, QString keys, bool encodeEnabled,
-                            QString clicked, QString focused) {
-            QTest::newRow(name) << focus << keys << encodeEnabled << clicked << focused;
+        QTest::addColumn<QString>("focused"); // afterwards (empty: focus); "closed": the window went
+        const auto row = [](const char *name, bool inConfiguration, QString focus, QString keys,
+                            QString clicked, QString focused = {}) {
+            QTest::newRow(name) << inConfiguration << focus << keys << clicked << focused;
         };
-        row("Alt+E clicks Encode", "txtOutPath", "Alt+E", true, "cmdEncode", "txtOutPath");
-        row("keypad Enter in the custom box clicks Encode", "txtCustom", "Enter", true, "cmdEncode",
-            "txtCustom");
-        row("Return with Encode disabled clicks nothing", "txtCustom", "Return", false, "", "txtCustom");
+        row("Alt+E clicks Encode", false, "txtOutPath", "Alt+E", "cmdEncode");
+        row("keypad Enter in the custom box clicks Encode", false, "txtCustom", "Num+Enter", "cmdEncode");
+        row("Ctrl+Return clicks nothing", false, "txtCustom", "Ctrl+Return", "");
         // Cancel and Config share their key: each press moves the focus on, and clicks nothing.
-        row("Alt+C twice moves the focus and clicks nothing", "txtOutPath", "Alt+C, Alt+C", true, "",
+        row("Alt+C twice moves the focus, clicks nothing", false, "txtOutPath", "Alt+C, Alt+C", "",
             "cmdCancel");
+        row("config: Escape in the path box is Exit", true, "txtLamePath", "Esc", "", "closed");
+        row("config: Return on Exit clicks it", true, "cmdQuit", "Return", "cmdQuit", "closed");
+        row("config: keypad Enter on browse clicks it", true, "cmdSelectlme", "Num+Enter", "cmdSelectlme");
+        row("config: Return in the path box clicks nothing", true, "txtLamePath", "Return", "");
+        row("config: Tab twice from the path box reaches Exit", true, "txtLamePath", "Tab, Tab", "",
+            "cmdQuit");
     }
 
     void keyClicksOneButtonAtMost()
     {
+        QFETCH(bool, inConfiguration);
         QFETCH(QString, focus);
         QFETCH(QString, keys);
-        QFETCH(bool, encodeEnabled);
         QFETCH(QString, clicked);
+        QFETCH(QString, focused);
         RecordedMessageBoxes boxes;
+        ScriptedFileDialogs dialogs; // each cancelled
         QVERIFY(load());
         m_window->setCancelEnabled(true); // as during a run
-        m_window->setEncodeEnabled(encodeEnabled);
-        control(focus)->setFocus();
-        QTest::keySequence(control(focus), QKeySequence(keys));
+        QPointer<QWidget> window = m_window.data();
+        if (inConfiguration) {
+            ui::ConfigurationRef::program().show();
+            QVERIFY(QTest::qWaitForWindowActive(window = ui::ConfigurationRef::program().window()));
+        }
+        for (QPushButton *each : window->findChildren<QPushButton *>())
+            connect(each, &QPushButton::clicked, this, [this, each] { m_clicked << each->objectName(); });
+        window->findChild<QWidget *>(focus)->setFocus();
+        QTest::keySequence(window->findChild<QWidget *>(focus), QKeySequence(keys));
         QTRY_COMPARE(m_clicked.join(' '), clicked);
-        QTEST(QApplication::focusWidget()->objectName(), "focused");
+        QCOMPARE(window && window->isVisible() ? QApplication::focusWidget()->objectName() : "closed",
+                 focused.isEmpty() ? focus : focused);
         // The list is empty, so a run that starts ends at once with its message.
         QCOMPARE(boxes.boxes.size() == 1 && boxes.boxes[0].text.startsWith("No wav-files"),
                  clicked == "cmdEncode");

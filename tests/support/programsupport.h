@@ -53,7 +53,9 @@ public:
         const auto window = std::ranges::find_if(windows,
                                                  [](QWidget *w) { return qobject_cast<ui::frmMain *>(w); });
         m_window = window == windows.end() ? nullptr : static_cast<ui::frmMain *>(*window);
-        return m_window && QTest::qWaitForWindowExposed(m_window);
+        // Nothing is said before the window is first active: a screen reader does not know it yet.
+        return m_window && m_window->findChild<QWidget *>("announcement")->isHidden()
+               && QTest::qWaitForWindowExposed(m_window);
     }
     bool start(const QString &encoder) { return makeFolder() && launch(encoder); }
     // Ends what a test left of the program; true when no window of it is left.
@@ -89,12 +91,11 @@ public:
         return m_window->findChild<W *>(name);
     }
     void click(const QString &name) const { control<QPushButton>(name)->click(); }
-    QStringList rows() const
+    QStringList rows() const // as a run reads them
     {
         QStringList rows;
-        for (const QListWidgetItem *item :
-             control<QListWidget>("lstWavefiles")->findItems({}, Qt::MatchContains))
-            rows << item->text();
+        for (int row = 0; row < m_window->rowCount(); ++row)
+            rows << m_window->rowText(row);
         return rows;
     }
     // The whole stored value, past the settings object's read limit.
