@@ -132,7 +132,7 @@ private slots:
         const auto addFiles = [](bool closeWindow) {
             return Act([=](TestCommands *t) {
                 ScriptedAddFiles dialog;
-                dialog.choose(t->files(u"dc"_s));
+                dialog.choose({t->path(u"sub/d.wav"_s), t->path(u"c.wav"_s)});
                 QWidget other;
                 dialog.whileOpen = [&] {
                     if (closeWindow) {
@@ -150,6 +150,10 @@ private slots:
                 QCOMPARE(dialog.asked.value(0).folder, t->m_dir->path()); // the folder of the last file added
                 QTRY_COMPARE(QApplication::activeWindow(), t->m_window.data());
                 QCOMPARE(QApplication::focusWidget(), t->list());
+                dialog.whileOpen = {};
+                t->menuCommand(u"Add Files..."_s); // cancelled
+                QTRY_COMPARE(dialog.asked.size(), 2);
+                QCOMPARE(dialog.asked.value(1).folder, t->m_dir->path()); // c's, not d's: the file added last
             });
         };
         const auto row = [](const char *name, int select, const Act &act, const QStringList &rows,
@@ -183,6 +187,12 @@ private slots:
         row("Delete takes out the selected row", 0,
             Act([](TestCommands *t) { QTest::keyClick(t->list(), Qt::Key_Delete); }), {"b.wav", "a.wav"});
         row("menu Remove All by Shift+F10 empties the list", 0, menu(u"Remove All"_s, Opening::ShiftF10), {});
+        row("two rows taken out, then Remove All of the one left", -1, Act([](TestCommands *t) {
+                delete t->list()->takeItem(0);
+                delete t->list()->takeItem(0);
+                t->click(u"cmdClearWav"_s);
+            }),
+            {});
         row("menu Paste: copied files after the rows; a name not UTF-8 left out, named", -1,
             paste(u"text/uri-list"_s, {}, u"cd"_s, false, "caf\xe9.wav"), aba + QStringList{"c.wav", "d.wav"},
             no, {u"1 of the pasted files was not added: its name is not valid UTF-8 text"_s, cafe});
@@ -192,7 +202,7 @@ private slots:
         row("Paste of copied text naming files adds nothing", -1, paste(u"text/plain"_s, {}, u"cd"_s, false),
             aba);
         row("Add Files... adds the files after the rows; the list has the focus again", -1, addFiles(false),
-            aba + QStringList{"d.wav", "c.wav"});
+            aba + QStringList{"sub/d.wav", "c.wav"});
         row("Add Files... answered after the window closed adds nothing", -1, addFiles(true), {});
     }
 
@@ -205,7 +215,8 @@ private slots:
         QFETCH(QStringList, told);
         drop(centreOf(list()), files("aba"));
         control<QLineEdit>("txtOutPath")->setText(u"/srv/before/"_s);
-        QSignalSpy added(list(), &ui::WaveList::filesAdded); // as a screen reader is told
+        QSignalSpy added(list(), &ui::WaveList::filesAdded);  // as a screen reader is told
+        QSignalSpy left(list(), &ui::WaveList::rowsLeftList); // as a run is told
         if (select >= 0) // chosen the way a user chooses: a click on the row
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
                               list()->visualItemRect(list()->item(select)).center());
@@ -218,6 +229,10 @@ private slots:
         QCOMPARE(this->rows(), rows);
         QVERIFY(list()->updatesEnabled());                                            // still repainted
         QCOMPARE(added.value(0).value(0).toInt(), std::max(0, int(rows.size()) - 3)); // not those left out
+        int gone = 0;
+        for (const QList<QVariant> &notice : std::as_const(left))
+            gone += notice.at(1).toInt();
+        QCOMPARE(gone, std::max(0, 3 - int(rows.size()))); // every row gone, once
         const QString expectedBox = box.isEmpty() ? u"/srv/before/"_s : path(box);
         QCOMPARE(control<QLineEdit>("txtOutPath")->text(), expectedBox);
         QCOMPARE(storedDestination(), expectedBox);
