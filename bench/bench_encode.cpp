@@ -38,8 +38,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include <sys/resource.h>
-
 using namespace batch;
 using namespace settings;
 
@@ -47,16 +45,6 @@ namespace {
 
 constexpr int kFiles = 20;
 constexpr int kTickMilliseconds = 10;
-
-// The CPU time, user and system, in ms that this process (RUSAGE_SELF) or its
-// children that ended (RUSAGE_CHILDREN) have used so far.
-double cpuMs(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 class SilentView : public MainView {
 public:
@@ -143,6 +131,7 @@ void removeMp3s(const QString &folder)
 
 } // namespace
 
+using testsupport::cpuMs;
 using testsupport::median;
 
 int main(int argc, char **argv)

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+
 // Figures for the benchmark programs.
 namespace testsupport {
 
@@ -22,6 +24,16 @@ inline double median(QList<double> values)
 inline double fastest(const QList<double> &values)
 {
     return values.isEmpty() ? 0 : *std::min_element(values.cbegin(), values.cend());
+}
+
+// The CPU time, user and system, in ms that this process (RUSAGE_SELF) or its children that ended
+// (RUSAGE_CHILDREN) have used so far.
+inline double cpuMs(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 } // namespace testsupport

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the real main window costs on top of the encoder: the program is started as main() starts it, with
+// a settings file in a temporary folder that names the encoder and an output folder, and 20 one-second WAV
+// files given as its arguments; each round presses Encode, and runs the same 20 command lines in a bare
+// start-and-wait loop, alternating which goes first. What the window does during a run is all counted: its
+// labels and lamps, the repaints, the taskbar entry's progress over the session bus, the sentence for
+// screen readers. After each, the event loop runs on for 200 ms (past the taskbar's 150 ms pacing), so
+// that what the run left queued is paid where it belongs; the bare loop gets the same wait. It prints the
+// program's own CPU time a file (getrusage, its children left out) in both and the difference: what the
+// window and the batch cost beyond starting and reaping the encoder.
+//
+//   bench_window [rounds] [encoder]     (defaults: 5, /usr/bin/lame; runs offscreen unless told otherwise)
+//
+// One round before the timed ones warms both up. For a profile of the window's share alone, collect only
+// inside encodeThroughWindow and settle:
+//   valgrind --tool=callgrind --toggle-collect='*encodeThroughWindow*' --toggle-collect='*settle*'
+//       build/default/bin/bench_window 1
+#include "batch/commandline.h"
+#include "settings/keys.h"
+#include "settings/location.h"
+
+#include "benchsupport.h"
+#include "dialogstandins.h"
+#include "programsupport.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+using testsupport::cpuMs;
+using testsupport::median;
+
+namespace {
+
+constexpr int kFiles = 20;
+constexpr int kSettleMilliseconds = 200;
+
+void removeMp3s(const QString &folder)
+{
+    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
+        QFile::remove(folder + QLatin1Char('/') + name);
+}
+
+// Kept out of line so that a profiler can collect inside them alone.
+[[gnu::noinline]] void encodeThroughWindow(const testsupport::ProgramFixture &program)
+{
+    program.click(QStringLiteral("cmdEncode"));
+}
+
+[[gnu::noinline]] void settle()
+{
+    QEventLoop loop;
+    QTimer::singleShot(kSettleMilliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+[[gnu::noinline]] void bareLoop(const QStringList &wavs, const QString &outFolder, const QString &encoder)
+{
+    for (const QString &wav : wavs) {
+        const batch::Mp3Naming naming = batch::MakeMp3Name(wav, batch::NormalizeOutFolder(outFolder));
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(encoder, {batch::kParam128.trimmed(), wav, naming.strMp3Path});
+        process.waitForFinished(-1);
+    }
+}
+
+struct Cost {
+    double ms, cpuMs, childrenCpuMs;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // As main() names the program: the taskbar entry and the notes name it by its desktop file.
+    QApplication::setApplicationName(QStringLiteral("Purlwave"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Purlwave"));
+    const QStringList args = QApplication::arguments();
+    const int rounds = args.size() > 1 ? std::max(1, args.at(1).toInt()) : 5;
+    const QString encoder = args.size() > 2 ? args.at(2) : QStringLiteral("/usr/bin/lame");
+    if (!QFileInfo(encoder).isExecutable()) {
+        std::fprintf(stderr, "no encoder at %s\n", qPrintable(encoder));
+        return 1;
+    }
+
+    testsupport::RecordedMessageBoxes boxes;
+    testsupport::ProgramFixture program;
+    if (!program.makeFolder())
+        return 1;
+    const QString outFolder = program.path(QStringLiteral("out"));
+    QStringList wavs;
+    QList<QByteArray> arguments;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString wav = program.path(QStringLiteral("tone%1.wav").arg(i, 2, 10, QLatin1Char('0')));
+        if (!testsupport::writeToneWav(wav, 1.0))
+            return 1;
+        wavs << wav;
+        arguments << QFile::encodeName(wav);
+    }
+    using namespace settings::keys;
+    const QString ini = settings::settingsFilePath();
+    if (!QDir().mkpath(outFolder)
+        || !platform::WritePrivateProfileString(kPaths, kDestinationPath, outFolder + QLatin1Char('/'), ini)
+        || !platform::WritePrivateProfileString(kSettings, kDefaultEncoding, kCode128, ini)
+        || !program.launch(encoder, arguments)) {
+        std::fprintf(stderr, "the program did not start\n");
+        return 1;
+    }
+    // As on a desktop, where the window just started is the active one.
+    program.m_window->activateWindow();
+    if (!QTest::qWaitForWindowActive(program.m_window) || program.m_window->rowCount() != kFiles) {
+        std::fprintf(stderr, "the window did not become active with %d files\n", kFiles);
+        return 1;
+    }
+    settle();
+
+    int failures = 0;
+    auto timed = [&](auto &&work) {
+        removeMp3s(outFolder);
+        QElapsedTimer timer;
+        const double cpuBefore = cpuMs(RUSAGE_SELF), childrenBefore = cpuMs(RUSAGE_CHILDREN);
+        timer.start();
+        work();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        settle();
+        const Cost cost{ms, cpuMs(RUSAGE_SELF) - cpuBefore, cpuMs(RUSAGE_CHILDREN) - childrenBefore};
+        const int made = int(QDir(outFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files).size());
+        if (made != kFiles) {
+            std::fprintf(stderr, "only %d of %d MP3 files written\n", made, kFiles);
+            ++failures;
+        }
+        return cost;
+    };
+    auto throughWindow = [&] {
+        encodeThroughWindow(program);
+        const QString activity = program.control<QLabel>(QStringLiteral("lblActivity"))->text();
+        if (activity != QLatin1String("Done!")) {
+            std::fprintf(stderr, "the window says \"%s\"\n", qPrintable(activity));
+            ++failures;
+        }
+    };
+    auto throughLoop = [&] { bareLoop(wavs, outFolder, encoder); };
+
+    (void)timed(throughWindow);
+    (void)timed(throughLoop);
+
+    QList<double> windowMs, bareMs, ratios, windowCpu, bareCpu, ownCpu, windowChildren, bareChildren;
+    for (int round = 0; round < rounds; ++round) {
+        Cost w{}, r{};
+        // Alternate which goes first, so that neither always meets a warm cache.
+        if (round % 2 == 0) {
+            w = timed(throughWindow);
+            r = timed(throughLoop);
+        } else {
+            r = timed(throughLoop);
+            w = timed(throughWindow);
+        }
+        windowMs << w.ms;
+        bareMs << r.ms;
+        ratios << w.ms / r.ms;
+        windowCpu << w.cpuMs / kFiles;
+        bareCpu << r.cpuMs / kFiles;
+        ownCpu << (w.cpuMs - r.cpuMs) / kFiles;
+        windowChildren << w.childrenCpuMs / kFiles;
+        bareChildren << r.childrenCpuMs / kFiles;
+        std::printf(
+            "round %d: window %.1f ms, bare loop %.1f ms, ratio %.4f; own CPU a file %.3f ms and %.3f ms\n",
+            round + 1, w.ms, r.ms, w.ms / r.ms, w.cpuMs / kFiles, r.cpuMs / kFiles);
+    }
+    std::printf("%d rounds of %d files of 1 s each, on %s\n", rounds, kFiles,
+                qPrintable(QGuiApplication::platformName()));
+    std::printf("median window %.1f ms, median bare loop %.1f ms, median ratio %.4f\n", median(windowMs),
+                median(bareMs), median(ratios));
+    std::printf(
+        "own CPU a file, median: window %.3f ms, bare loop %.3f ms, the window's beyond the loop's %.3f ms "
+        "(goal <= 0.5)\n",
+        median(windowCpu), median(bareCpu), median(ownCpu));
+    std::printf("the encoder's CPU a file, median: in the window's run %.3f ms, in the bare loop %.3f ms\n",
+                median(windowChildren), median(bareChildren));
+    for (const auto &box : std::as_const(boxes.boxes)) {
+        std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
+        ++failures;
+    }
+    if (!program.end())
+        ++failures;
+    return failures == 0 ? 0 : 1;
+}
