@@ -11,8 +11,8 @@
 //
 //   bench_window [rounds] [encoder]     (defaults: 5, /usr/bin/lame; runs offscreen unless told otherwise)
 //
-// One round before the timed ones warms both up. For a profile of the window's share alone, collect only
-// inside encodeThroughWindow and settle:
+// One round before the timed ones warms both up. For a profile of the window's share in the timed rounds
+// alone, collect only inside encodeThroughWindow and settle:
 //   valgrind --tool=callgrind --toggle-collect='*encodeThroughWindow*' --toggle-collect='*settle*'
 //       build/default/bin/bench_window 1
 #include "batch/commandline.h"
@@ -25,6 +25,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -120,8 +121,12 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the program did not start\n");
         return 1;
     }
-    // As on a desktop, where the window just started is the active one.
+    // As on a desktop, where the window just started is the active one, and the pointer rests on Encode,
+    // which the user pressed (under X the pointer starts in the middle of the screen, over the list, whose
+    // rows under it would change as it scrolls).
     program.m_window->activateWindow();
+    const QWidget *encode = program.control(QStringLiteral("cmdEncode"));
+    QCursor::setPos(encode->mapToGlobal(encode->rect().center()));
     if (!QTest::qWaitForWindowActive(program.m_window) || program.m_window->rowCount() != kFiles) {
         std::fprintf(stderr, "the window did not become active with %d files\n", kFiles);
         return 1;
@@ -155,7 +160,8 @@ int main(int argc, char *argv[])
     };
     auto throughLoop = [&] { bareLoop(wavs, outFolder, encoder); };
 
-    (void)timed(throughWindow);
+    // Not through encodeThroughWindow: a profile of it leaves out what the first run pays once.
+    (void)timed([&] { program.click(QStringLiteral("cmdEncode")); });
     (void)timed(throughLoop);
 
     QList<double> windowMs, bareMs, ratios, windowCpu, bareCpu, ownCpu, windowChildren, bareChildren;
