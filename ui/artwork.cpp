@@ -3,6 +3,7 @@
 
 #include "ui/rawpicture.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace ui {
 
@@ -293,10 +295,16 @@ QIcon paintedApplicationIcon()
 
 QIcon gearIcon()
 {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48})
-        icon.addPixmap(gearPixmap(size));
-    return icon;
+    // Painted once for the application object: the configuration window is loaded anew at every run, and
+    // painting the four sizes cost more than the rest of its load. The pixmaps go with the application.
+    static QIcon *painted = nullptr;
+    if (!painted) {
+        painted = new QIcon;
+        for (int size : {16, 24, 32, 48})
+            painted->addPixmap(gearPixmap(size));
+        qAddPostRoutine([] { delete std::exchange(painted, nullptr); });
+    }
+    return *painted;
 }
 
 QGroupBox *groupBoxFramedAsPng(const QString &title, QWidget *parent)

@@ -34,7 +34,7 @@ QIcon applicationIcon();
 // applicationIcon(); it is what the icon files are rendered from.
 QIcon paintedApplicationIcon();
 
-// The configuration window's icon: a gear.
+// The configuration window's icon: a gear, painted once for the application object.
 QIcon gearIcon();
 
 // A group box that, under Fusion and with a title, draws its frame as Fusion does from Fusion's own picture
