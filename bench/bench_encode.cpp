@@ -131,6 +131,7 @@ void removeMp3s(const QString &folder)
 
 } // namespace
 
+using testsupport::Cost;
 using testsupport::cpuMs;
 using testsupport::median;
 
@@ -189,9 +190,6 @@ int main(int argc, char **argv)
             process.waitForFinished(-1);
         }
     };
-    struct Cost {
-        double ms, cpuMs, childrenCpuMs;
-    };
     auto timed = [&](const auto &work) {
         removeMp3s(outFolder);
         QElapsedTimer timer;
@@ -206,44 +204,8 @@ int main(int argc, char **argv)
         return cost;
     };
 
-    QList<double> batchMs, bareMs, ratios, batchCpu, bareCpu, ownCpu, batchChildren, bareChildren;
-    for (int round = 0; round < rounds; ++round) {
-        Cost b{}, r{};
-        // Alternate which goes first, so that neither always meets a warm cache.
-        if (round % 2 == 0) {
-            b = timed(throughBatch);
-            r = timed(bareLoop);
-        } else {
-            r = timed(bareLoop);
-            b = timed(throughBatch);
-        }
-        batchMs << b.ms;
-        bareMs << r.ms;
-        ratios << b.ms / r.ms;
-        batchCpu << b.cpuMs / kFiles;
-        bareCpu << r.cpuMs / kFiles;
-        ownCpu << (b.cpuMs - r.cpuMs) / kFiles;
-        batchChildren << b.childrenCpuMs / kFiles;
-        bareChildren << r.childrenCpuMs / kFiles;
-        std::printf(
-            "round %d: batch %.1f ms, bare loop %.1f ms, ratio %.4f; own CPU a file %.3f ms and %.3f ms\n",
-            round + 1, b.ms, r.ms, b.ms / r.ms, b.cpuMs / kFiles, r.cpuMs / kFiles);
-    }
-    std::printf("median batch %.1f ms, median bare loop %.1f ms (%d files of 1 s each)\n", median(batchMs),
-                median(bareMs), kFiles);
-    std::printf("ratio of medians %.4f, median ratio %.4f (goal <= 1.01)\n", median(batchMs) / median(bareMs),
-                median(ratios));
-    std::printf(
-        "own CPU a file, median: batch %.3f ms, bare loop %.3f ms, the batch's beyond the loop's %.3f ms "
-        "(goal <= 0.5)\n",
-        median(batchCpu), median(bareCpu), median(ownCpu));
-    std::printf("the encoder's CPU a file, median: in the batch %.3f ms, in the bare loop %.3f ms\n",
-                median(batchChildren), median(bareChildren));
-    // The fastest round of each is the least disturbed by other work on the machine.
-    std::printf(
-        "fastest batch %.1f ms, fastest bare loop %.1f ms, ratio %.4f\n",
-        *std::min_element(batchMs.begin(), batchMs.end()), *std::min_element(bareMs.begin(), bareMs.end()),
-        *std::min_element(batchMs.begin(), batchMs.end()) / *std::min_element(bareMs.begin(), bareMs.end()));
+    testsupport::compareWithBareLoop(
+        "batch", rounds, kFiles, [&] { return timed(throughBatch); }, [&] { return timed(bareLoop); });
 
     // The checks after each file: their share of a file's time.
     QElapsedTimer checks;

@@ -38,8 +38,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using testsupport::Cost;
 using testsupport::cpuMs;
-using testsupport::median;
 
 namespace {
 
@@ -75,10 +75,6 @@ void removeMp3s(const QString &folder)
         process.waitForFinished(-1);
     }
 }
-
-struct Cost {
-    double ms, cpuMs, childrenCpuMs;
-};
 
 } // namespace
 
@@ -164,39 +160,9 @@ int main(int argc, char *argv[])
     (void)timed([&] { program.click(QStringLiteral("cmdEncode")); });
     (void)timed(throughLoop);
 
-    QList<double> windowMs, bareMs, ratios, windowCpu, bareCpu, ownCpu, windowChildren, bareChildren;
-    for (int round = 0; round < rounds; ++round) {
-        Cost w{}, r{};
-        // Alternate which goes first, so that neither always meets a warm cache.
-        if (round % 2 == 0) {
-            w = timed(throughWindow);
-            r = timed(throughLoop);
-        } else {
-            r = timed(throughLoop);
-            w = timed(throughWindow);
-        }
-        windowMs << w.ms;
-        bareMs << r.ms;
-        ratios << w.ms / r.ms;
-        windowCpu << w.cpuMs / kFiles;
-        bareCpu << r.cpuMs / kFiles;
-        ownCpu << (w.cpuMs - r.cpuMs) / kFiles;
-        windowChildren << w.childrenCpuMs / kFiles;
-        bareChildren << r.childrenCpuMs / kFiles;
-        std::printf(
-            "round %d: window %.1f ms, bare loop %.1f ms, ratio %.4f; own CPU a file %.3f ms and %.3f ms\n",
-            round + 1, w.ms, r.ms, w.ms / r.ms, w.cpuMs / kFiles, r.cpuMs / kFiles);
-    }
-    std::printf("%d rounds of %d files of 1 s each, on %s\n", rounds, kFiles,
-                qPrintable(QGuiApplication::platformName()));
-    std::printf("median window %.1f ms, median bare loop %.1f ms, median ratio %.4f\n", median(windowMs),
-                median(bareMs), median(ratios));
-    std::printf(
-        "own CPU a file, median: window %.3f ms, bare loop %.3f ms, the window's beyond the loop's %.3f ms "
-        "(goal <= 0.5)\n",
-        median(windowCpu), median(bareCpu), median(ownCpu));
-    std::printf("the encoder's CPU a file, median: in the window's run %.3f ms, in the bare loop %.3f ms\n",
-                median(windowChildren), median(bareChildren));
+    std::printf("%d rounds on %s\n", rounds, qPrintable(QGuiApplication::platformName()));
+    testsupport::compareWithBareLoop(
+        "window", rounds, kFiles, [&] { return timed(throughWindow); }, [&] { return timed(throughLoop); });
     for (const auto &box : std::as_const(boxes.boxes)) {
         std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
         ++failures;
