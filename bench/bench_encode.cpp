@@ -23,6 +23,7 @@
 #include "settings/cinifile.h"
 
 #include "benchsupport.h"
+#include "encodesupport.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -123,12 +124,6 @@ void printTagCost(const QString &folder, const QString &encoder, int rounds)
         QFileInfo(encoded).size() / 1e6, testsupport::median(ms), testsupport::fastest(ms));
 }
 
-void removeMp3s(const QString &folder)
-{
-    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
-        QFile::remove(folder + QLatin1Char('/') + name);
-}
-
 } // namespace
 
 using testsupport::Cost;
@@ -181,27 +176,10 @@ int main(int argc, char **argv)
         batch.cmdEncode_Click();
         return longest;
     };
-    auto bareLoop = [&] {
-        for (const QString &wav : std::as_const(view.rows)) {
-            const Mp3Naming naming = MakeMp3Name(wav, NormalizeOutFolder(outFolder));
-            QProcess process;
-            process.setStandardOutputFile(QProcess::nullDevice());
-            process.start(encoder, {kParam128.trimmed(), wav, naming.strMp3Path});
-            process.waitForFinished(-1);
-        }
-    };
+    auto bareLoop = [&] { testsupport::bareLoop(view.rows, outFolder, encoder); };
+    bool complete = true;
     auto timed = [&](const auto &work) {
-        removeMp3s(outFolder);
-        QElapsedTimer timer;
-        const double cpuBefore = cpuMs(RUSAGE_SELF), childrenBefore = cpuMs(RUSAGE_CHILDREN);
-        timer.start();
-        work();
-        const Cost cost{timer.nsecsElapsed() / 1e6, cpuMs(RUSAGE_SELF) - cpuBefore,
-                        cpuMs(RUSAGE_CHILDREN) - childrenBefore};
-        const int made = int(QDir(outFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files).size());
-        if (made != kFiles)
-            std::fprintf(stderr, "only %d of %d MP3 files written\n", made, kFiles);
-        return cost;
+        return testsupport::timedEncoding(outFolder, kFiles, &complete, work, [] {});
     };
 
     testsupport::compareWithBareLoop(
@@ -252,5 +230,5 @@ int main(int argc, char **argv)
     }
     std::printf("\n");
     printTagCost(dir.path(), encoder, rounds);
-    return 0;
+    return complete ? 0 : 1;
 }

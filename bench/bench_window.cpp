@@ -21,18 +21,17 @@
 
 #include "benchsupport.h"
 #include "dialogstandins.h"
+#include "encodesupport.h"
 #include "programsupport.h"
 #include "testsupport.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -46,12 +45,6 @@ namespace {
 constexpr int kFiles = 20;
 constexpr int kSettleMilliseconds = 200;
 
-void removeMp3s(const QString &folder)
-{
-    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files))
-        QFile::remove(folder + QLatin1Char('/') + name);
-}
-
 // Kept out of line so that a profiler can collect inside them alone.
 [[gnu::noinline]] void encodeThroughWindow(const testsupport::ProgramFixture &program)
 {
@@ -63,17 +56,6 @@ void removeMp3s(const QString &folder)
     QEventLoop loop;
     QTimer::singleShot(kSettleMilliseconds, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-[[gnu::noinline]] void bareLoop(const QStringList &wavs, const QString &outFolder, const QString &encoder)
-{
-    for (const QString &wav : wavs) {
-        const batch::Mp3Naming naming = batch::MakeMp3Name(wav, batch::NormalizeOutFolder(outFolder));
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.start(encoder, {batch::kParam128.trimmed(), wav, naming.strMp3Path});
-        process.waitForFinished(-1);
-    }
 }
 
 } // namespace
@@ -130,21 +112,9 @@ int main(int argc, char *argv[])
     settle();
 
     int failures = 0;
+    bool complete = true;
     auto timed = [&](auto &&work) {
-        removeMp3s(outFolder);
-        QElapsedTimer timer;
-        const double cpuBefore = cpuMs(RUSAGE_SELF), childrenBefore = cpuMs(RUSAGE_CHILDREN);
-        timer.start();
-        work();
-        const double ms = timer.nsecsElapsed() / 1e6;
-        settle();
-        const Cost cost{ms, cpuMs(RUSAGE_SELF) - cpuBefore, cpuMs(RUSAGE_CHILDREN) - childrenBefore};
-        const int made = int(QDir(outFolder).entryList({QStringLiteral("*.mp3")}, QDir::Files).size());
-        if (made != kFiles) {
-            std::fprintf(stderr, "only %d of %d MP3 files written\n", made, kFiles);
-            ++failures;
-        }
-        return cost;
+        return testsupport::timedEncoding(outFolder, kFiles, &complete, work, settle);
     };
     auto throughWindow = [&] {
         encodeThroughWindow(program);
@@ -154,7 +124,7 @@ int main(int argc, char *argv[])
             ++failures;
         }
     };
-    auto throughLoop = [&] { bareLoop(wavs, outFolder, encoder); };
+    auto throughLoop = [&] { testsupport::bareLoop(wavs, outFolder, encoder); };
 
     // Not through encodeThroughWindow: a profile of it leaves out what the first run pays once.
     (void)timed([&] { program.click(QStringLiteral("cmdEncode")); });
@@ -167,7 +137,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "box: %s\n", qPrintable(box.text));
         ++failures;
     }
-    if (!program.end())
+    if (!program.end() || !complete)
         ++failures;
     return failures == 0 ? 0 : 1;
 }
